@@ -121,12 +121,12 @@ static_assert(kTables.roundConstants[8] == 0x1B && kTables.roundConstants[9] == 
 
 // ---- Byte order helpers (no casts of the caller's buffers: any alignment works) ------------
 
-inline std::uint32_t LoadBe(const std::uint8_t *p) {
+[[gnu::always_inline]] inline std::uint32_t LoadBe(const std::uint8_t *p) {
     return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
            std::uint32_t{p[3]};
 }
 
-inline void StoreBe(std::uint8_t *p, std::uint32_t w) {
+[[gnu::always_inline]] inline void StoreBe(std::uint8_t *p, std::uint32_t w) {
     p[0] = static_cast<std::uint8_t>(w >> 24);
     p[1] = static_cast<std::uint8_t>(w >> 16);
     p[2] = static_cast<std::uint8_t>(w >> 8);
@@ -152,7 +152,7 @@ struct Block {
 
 // One full round of the equivalent inverse cipher. Output column c takes row r from input
 // column c - r (InvShiftRows).
-inline Block InverseRound(const Block &s, const std::uint32_t *rk) {
+[[gnu::always_inline]] inline Block InverseRound(const Block &s, const std::uint32_t *rk) {
     const auto &td = kTables.decryptRound;
     return {td[0][B0(s.w0)] ^ td[1][B1(s.w3)] ^ td[2][B2(s.w2)] ^ td[3][B3(s.w1)] ^ rk[0],
             td[0][B0(s.w1)] ^ td[1][B1(s.w0)] ^ td[2][B2(s.w3)] ^ td[3][B3(s.w2)] ^ rk[1],
@@ -160,7 +160,7 @@ inline Block InverseRound(const Block &s, const std::uint32_t *rk) {
             td[0][B0(s.w3)] ^ td[1][B1(s.w2)] ^ td[2][B2(s.w1)] ^ td[3][B3(s.w0)] ^ rk[3]};
 }
 
-inline Block FinalRound(const Block &s, const std::uint32_t *rk) {
+[[gnu::always_inline]] inline Block FinalRound(const Block &s, const std::uint32_t *rk) {
     const auto &tf = kTables.decryptFinal;
     return {tf[0][B0(s.w0)] ^ tf[1][B1(s.w3)] ^ tf[2][B2(s.w2)] ^ tf[3][B3(s.w1)] ^ rk[0],
             tf[0][B0(s.w1)] ^ tf[1][B1(s.w0)] ^ tf[2][B2(s.w3)] ^ tf[3][B3(s.w2)] ^ rk[1],
@@ -168,25 +168,30 @@ inline Block FinalRound(const Block &s, const std::uint32_t *rk) {
             tf[0][B0(s.w3)] ^ tf[1][B1(s.w2)] ^ tf[2][B2(s.w1)] ^ tf[3][B3(s.w0)] ^ rk[3]};
 }
 
+// The round helpers are forced inline: a call per round costs more than the round itself,
+// and the compiler's size heuristics otherwise keep them out of line.
+
 // The full rounds are expanded at compile time (a fold over the round numbers), so each key
 // size gets straight-line code with constant round-key offsets.
 template <std::size_t... Round>
-inline Block InverseRounds(Block s, const std::uint32_t *rk, std::index_sequence<Round...>) {
+[[gnu::always_inline]] inline Block InverseRounds(Block s, const std::uint32_t *rk,
+                                                  std::index_sequence<Round...>) {
     ((s = InverseRound(s, rk + 4 * (Round + 1))), ...);
     return s;
 }
 
-template <int Rounds> inline Block DecryptWords(const Block &c, const std::uint32_t *rk) {
+template <int Rounds>
+[[gnu::always_inline]] inline Block DecryptWords(const Block &c, const std::uint32_t *rk) {
     Block s{c.w0 ^ rk[0], c.w1 ^ rk[1], c.w2 ^ rk[2], c.w3 ^ rk[3]};
     s = InverseRounds(s, rk, std::make_index_sequence<Rounds - 1>{});
     return FinalRound(s, rk + 4 * Rounds);
 }
 
-inline Block LoadBlock(const std::uint8_t *p) {
+[[gnu::always_inline]] inline Block LoadBlock(const std::uint8_t *p) {
     return {LoadBe(p), LoadBe(p + 4), LoadBe(p + 8), LoadBe(p + 12)};
 }
 
-inline void StoreBlock(std::uint8_t *p, const Block &b) {
+[[gnu::always_inline]] inline void StoreBlock(std::uint8_t *p, const Block &b) {
     StoreBe(p, b.w0);
     StoreBe(p + 4, b.w1);
     StoreBe(p + 8, b.w2);
