@@ -128,10 +128,10 @@ int Run(const CliOptions& options) {
     platform::SetMessageBoxProvider(nullptr);
 
     std::fprintf(stdout,
-                 "Examined %llu files; %zu containers; %llu files recovered; %llu containers "
+                 "Examined %llu files; %llu containers; %llu files recovered; %llu containers "
                  "not recovered.\n",
                  static_cast<unsigned long long>(receiver.ScannedCount()),
-                 static_cast<std::size_t>(receiver.InfectedCount()),
+                 static_cast<unsigned long long>(receiver.InfectedCount()),
                  static_cast<unsigned long long>(receiver.RecoveredCount()),
                  static_cast<unsigned long long>(receiver.FailedCount()));
 

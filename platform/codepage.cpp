@@ -387,7 +387,9 @@ AnsiCodePageId CodePageIdForCharset(std::string_view charset) {
         return charset.size() == name.size() &&
                strncasecmp(charset.data(), name.data(), name.size()) == 0;
     };
-    if (is("UTF-8") || is("UTF8"))
+    // The plain C locale's ASCII says nothing about file names, which Linux systems write in
+    // UTF-8: reading them as UTF-8 keeps non-ASCII names intact instead of turning them to '?'.
+    if (is("UTF-8") || is("UTF8") || is("ANSI_X3.4-1968") || is("ASCII"))
         return AnsiCodePageId::Utf8;
     // GB2312 (EUC-CN) and GB18030 share GBK's lead and trail bytes for two-byte characters.
     for (std::string_view gbk : {"GBK", "GB2312", "GB18030", "CP936", "EUC-CN"}) {

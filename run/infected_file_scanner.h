@@ -10,6 +10,7 @@
 
 #include "decrypt/ransom_decryptor.h"
 #include "platform/window.h"
+#include "run/messages.h"
 #include "undelete/ntfs_undel.h"
 
 class InfectedFileScanner {

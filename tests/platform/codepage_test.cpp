@@ -322,7 +322,7 @@ const CharsetCase kCharsetCases[] = {
     {"GB18030", AnsiCodePageId::Gbk},
     {"CP936", AnsiCodePageId::Gbk},
     {"ISO-8859-1", AnsiCodePageId::SingleByte},
-    {"ANSI_X3.4-1968", AnsiCodePageId::SingleByte},
+    {"ANSI_X3.4-1968", AnsiCodePageId::Utf8},
     {"", AnsiCodePageId::SingleByte},
     {"UTF-8x", AnsiCodePageId::SingleByte},
 };
