@@ -1,6 +1,7 @@
 // Tests of the RSA provider: PRIVATEKEYBLOB import and refusal, and the unwrapping of keys
 // wrapped with libcrypto the way the containers' keys are (PKCS #1 v1.5, byte-reversed).
 #include "platform/crypto.h"
+#include "platform/le_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -378,6 +381,110 @@ TEST_F(CryptoTest, EveryTruncationIsRefused) {
         ASSERT_FALSE(m_provider->ImportKey(prefix)) << size << " bytes";
         ASSERT_NE(platform::CheckPrivateKeyBlob2048(prefix), "") << size << " bytes";
     }
+}
+
+// Containers written by make-container must unwrap with the provider: the tool and the provider
+// agree on the header layout, the byte order of the wrapped key and the CBC body.
+struct ContainerCase {
+    const char *name;
+    std::size_t keyBytes;
+    std::size_t documentSize;
+    const char *extraOptions;
+    std::uint64_t wantOriginalSize;
+    std::size_t wantBodySize;
+};
+
+const ContainerCase kContainerCases[] = {
+    {"AES-128, whole blocks", 16, 4096, "", 4096, 4096},
+    {"AES-192, partial last block", 24, 1000, "", 1000, 1008},
+    {"AES-256, more than one chunk", 32, 3000001, "", 3000001, 3000016},
+    {"empty document", 16, 0, "", 0, 0},
+    {"recorded size and filler", 16, 1000, "--original-size 4096 --filler-bytes 32", 4096, 1040},
+};
+
+const EVP_CIPHER *CbcCipher(std::size_t keyBytes) {
+    return keyBytes == 16   ? EVP_aes_128_cbc()
+           : keyBytes == 24 ? EVP_aes_192_cbc()
+                            : EVP_aes_256_cbc();
+}
+
+Bytes DecryptCbc(const Bytes &key, std::span<const std::uint8_t> body) {
+    struct CtxFree {
+        void operator()(EVP_CIPHER_CTX *ctx) const noexcept { EVP_CIPHER_CTX_free(ctx); }
+    };
+    std::unique_ptr<EVP_CIPHER_CTX, CtxFree> ctx(EVP_CIPHER_CTX_new());
+    const std::uint8_t zeroIv[16] = {};
+    Bytes plain(body.size() + 16);
+    int length = 0;
+    int finalLength = 0;
+    if (!ctx ||
+        EVP_DecryptInit_ex(ctx.get(), CbcCipher(key.size()), nullptr, key.data(), zeroIv) != 1 ||
+        EVP_CIPHER_CTX_set_padding(ctx.get(), 0) != 1 ||
+        EVP_DecryptUpdate(ctx.get(), plain.data(), &length, body.data(),
+                          static_cast<int>(body.size())) != 1 ||
+        EVP_DecryptFinal_ex(ctx.get(), plain.data() + length, &finalLength) != 1) {
+        ADD_FAILURE() << "AES-CBC decryption failed";
+        return {};
+    }
+    plain.resize(static_cast<std::size_t>(length + finalLength));
+    return plain;
+}
+
+TEST_F(CryptoTest, UnwrapsContainersWrittenByMakeContainer) {
+    const std::filesystem::path tool =
+        std::filesystem::path(DOCSALVE_BINARY_DIR) / "tools" / "make-container";
+    if (!std::filesystem::exists(tool)) {
+        GTEST_SKIP() << "make-container is not built";
+    }
+    const std::filesystem::path dir =
+        std::filesystem::path(testing::TempDir()) / "crypto_test_containers";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    for (const auto &c : kContainerCases) {
+        SCOPED_TRACE(c.name);
+        const Bytes document = RandomBytes(c.documentSize);
+        const auto documentPath = dir / "document.bin";
+        const auto containerPath = dir / "document.bin.WNCRY";
+        std::filesystem::remove(containerPath);
+        {
+            std::ofstream out(documentPath, std::ios::binary | std::ios::trunc);
+            out.write(reinterpret_cast<const char *>(document.data()),
+                      static_cast<std::streamsize>(document.size()));
+        }
+        const std::string command = tool.string() + " --key-bytes " + std::to_string(c.keyBytes) +
+                                    " " + c.extraOptions + " " +
+                                    SourcePath("keys/demo-public.pem") + " " +
+                                    documentPath.string() + " " + containerPath.string();
+        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+
+        std::ifstream in(containerPath, std::ios::binary);
+        const Bytes container((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
+        const platform::LeReader reader(container);
+        ASSERT_EQ(container.size(), 280 + c.wantBodySize);
+        EXPECT_EQ(std::string(container.begin(), container.begin() + 8), "WANACRY!");
+        EXPECT_EQ(reader.At<std::uint32_t>(8), 256u);
+        EXPECT_EQ(reader.At<std::uint64_t>(272), c.wantOriginalSize);
+
+        Bytes wrapped(container.begin() + 12, container.begin() + 268);
+        std::uint32_t messageLength = 0;
+        ASSERT_TRUE(m_key->Decrypt(wrapped, messageLength));
+        ASSERT_EQ(messageLength, c.keyBytes);
+        const Bytes aesKey(wrapped.begin(), wrapped.begin() + messageLength);
+        const Bytes plain = DecryptCbc(aesKey, std::span(container).subspan(280));
+        ASSERT_GE(plain.size(), document.size());
+        EXPECT_TRUE(std::equal(document.begin(), document.end(), plain.begin()));
+        // The padding up to the block boundary is zeros; filler beyond it is arbitrary.
+        const std::size_t padded = (document.size() + 15) / 16 * 16;
+        EXPECT_TRUE(std::all_of(plain.begin() + static_cast<std::ptrdiff_t>(document.size()),
+                                plain.begin() + static_cast<std::ptrdiff_t>(padded),
+                                [](std::uint8_t b) { return b == 0; }));
+
+        // The tool never overwrites: a second run on the same output fails and leaves it intact.
+        EXPECT_NE(std::system((command + " 2>/dev/null").c_str()), 0);
+        EXPECT_EQ(std::filesystem::file_size(containerPath), container.size());
+    }
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace
