@@ -168,11 +168,10 @@ struct Block {
             tf[0][B0(s.w3)] ^ tf[1][B1(s.w2)] ^ tf[2][B2(s.w1)] ^ tf[3][B3(s.w0)] ^ rk[3]};
 }
 
-// The round helpers are forced inline: a call per round costs more than the round itself,
-// and the compiler's size heuristics otherwise keep them out of line.
-
 // The full rounds are expanded at compile time (a fold over the round numbers), so each key
-// size gets straight-line code with constant round-key offsets.
+// size gets straight-line code with constant round-key offsets. The helpers are forced inline:
+// a call per round costs more than the round, and the size heuristics at -O2 keep them out
+// of line otherwise.
 template <std::size_t... Round>
 [[gnu::always_inline]] inline Block InverseRounds(Block s, const std::uint32_t *rk,
                                                   std::index_sequence<Round...>) {
@@ -198,6 +197,7 @@ template <int Rounds>
     StoreBe(p + 12, b.w3);
 }
 
+// Two independent blocks advanced round by round together, for CBC decryption.
 struct BlockPair {
     Block a, b;
 };
@@ -224,7 +224,7 @@ template <int Rounds>
 template <int Rounds>
 void DecryptCbcBlocks(const std::uint32_t *rk, const std::uint8_t *input, std::uint8_t *output,
                       std::size_t blocks, std::uint8_t *chainingValue16) {
-    constexpr std::size_t kB = AesDecryptor::kBlockSize;
+    constexpr std::size_t kBlock = AesDecryptor::kBlockSize;
     Block chain = LoadBlock(chainingValue16);
     std::size_t i = 0;
     // CBC decryption has no dependency between blocks, so two are decrypted side by side to
@@ -232,15 +232,15 @@ void DecryptCbcBlocks(const std::uint32_t *rk, const std::uint8_t *input, std::u
     for (; i + 2 <= blocks; i += 2) {
         // Both cipher blocks are read before anything is written, so in-place decryption still
         // sees the cipher text it needs for the chaining values.
-        const BlockPair cipher{LoadBlock(input + i * kB), LoadBlock(input + (i + 1) * kB)};
+        const BlockPair cipher{LoadBlock(input + i * kBlock), LoadBlock(input + (i + 1) * kBlock)};
         const BlockPair plain = DecryptPair<Rounds>(cipher, rk);
-        StoreBlock(output + i * kB, Xor(plain.a, chain));
-        StoreBlock(output + (i + 1) * kB, Xor(plain.b, cipher.a));
+        StoreBlock(output + i * kBlock, Xor(plain.a, chain));
+        StoreBlock(output + (i + 1) * kBlock, Xor(plain.b, cipher.a));
         chain = cipher.b;
     }
     if (i < blocks) {
-        const Block cipher = LoadBlock(input + i * kB);
-        StoreBlock(output + i * kB, Xor(DecryptWords<Rounds>(cipher, rk), chain));
+        const Block cipher = LoadBlock(input + i * kBlock);
+        StoreBlock(output + i * kBlock, Xor(DecryptWords<Rounds>(cipher, rk), chain));
         chain = cipher;
     }
     StoreBlock(chainingValue16, chain);
