@@ -10,26 +10,31 @@ RecoveryJob::~RecoveryJob() {
     for (ScanThread& scan : m_scanThreads) {
         scan.engine->stopRequested.store(1, std::memory_order_relaxed);
     }
-    // The walk thread may be waiting in a send to a window of this very thread: the window is
-    // going away with its owner, so let every send fail from now on.
-    if (m_walkThread.joinable() && IsRunning()) {
-        platform::DestroyWindow(notifyWindow);
-    }
-    if (m_walkThread.joinable()) {
-        m_walkThread.join();
-    }
-    JoinFinishedScans(true);
-}
-
-void RecoveryJob::JoinFinishedScans(bool waitForAll) {
-    for (auto it = m_scanThreads.begin(); it != m_scanThreads.end();) {
-        if (waitForAll || it->engine->progress.load(std::memory_order_acquire) == -1) {
-            it->thread.join();
-            it = m_scanThreads.erase(it);
-        } else {
-            ++it;
+    // A walk thread may be waiting in a send to a window of this very thread: the window is
+    // going away with its owner, so every send to it fails from now on.
+    for (WalkThread& walk : m_walkThreads) {
+        if (!walk.returned->load(std::memory_order_acquire)) {
+            platform::DestroyWindow(walk.window);
         }
     }
+    JoinFinishedThreads(true);
+}
+
+void RecoveryJob::JoinFinishedThreads(bool waitForAll) {
+    std::erase_if(m_walkThreads, [waitForAll](WalkThread& walk) {
+        if (!waitForAll && !walk.returned->load(std::memory_order_acquire)) {
+            return false;
+        }
+        walk.thread.join();
+        return true;
+    });
+    std::erase_if(m_scanThreads, [waitForAll](ScanThread& scan) {
+        if (!waitForAll && scan.engine->progress.load(std::memory_order_acquire) != -1) {
+            return false;
+        }
+        scan.thread.join();
+        return true;
+    });
 }
 
 bool RecoveryJob::Start(const std::string& rootPath, const std::string& folder,
@@ -38,10 +43,7 @@ bool RecoveryJob::Start(const std::string& rootPath, const std::string& folder,
     if (rootPath.empty() || IsRunning()) {
         return false;
     }
-    if (m_walkThread.joinable()) {
-        m_walkThread.join(); // it has sent WM_SCAN_END: only its return is left
-    }
-    JoinFinishedScans(false);
+    JoinFinishedThreads(false);
 
     root = rootPath;
     notifyWindow = std::move(window);
@@ -53,7 +55,10 @@ bool RecoveryJob::Start(const std::string& rootPath, const std::string& folder,
     if (engine) {
         m_scanThreads.push_back({engine, std::thread(ScanThreadProc, engine, device)});
     }
-    m_walkThread = std::thread(&RecoveryJob::WalkThreadProc, this);
+    auto returned = std::make_shared<std::atomic<bool>>(false);
+    m_walkThreads.push_back({notifyWindow, returned,
+                             std::thread(&RecoveryJob::WalkThreadProc, this, notifyWindow,
+                                         returned)});
     return true;
 }
 
@@ -61,12 +66,14 @@ void RecoveryJob::ScanThreadProc(std::shared_ptr<CNtfsUndel> runEngine, std::str
     runEngine->ScanVolume(runDevice);
 }
 
-void RecoveryJob::WalkThreadProc() {
-    const platform::WindowHandle window = notifyWindow;
+void RecoveryJob::WalkThreadProc(platform::WindowHandle window,
+                                 std::shared_ptr<std::atomic<bool>> returned) {
     platform::SendMessageA(window, WM_SCAN_BEGIN, 0, 0);
     scanner.Prepare(window, outputFolder, engine);
     scanner.Walk(root);
     scanner.engine.reset();
-    platform::SendMessageA(window, WM_SCAN_END, 0, 0);
+    // Nothing of the job is touched after this store.
     m_running.store(false, std::memory_order_release);
+    platform::SendMessageA(window, WM_SCAN_END, 0, 0);
+    returned->store(true, std::memory_order_release);
 }

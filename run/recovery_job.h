@@ -29,7 +29,8 @@ public:
     bool Start(const std::string& rootPath, const std::string& folder,
                platform::WindowHandle window, const std::string& rawDevice);
 
-    // True from Start until the walk thread has sent WM_SCAN_END and returned.
+    // True from Start until the walk is over, just before WM_SCAN_END is sent: from then on
+    // the walk thread touches nothing of the job, so its handler may start the next run.
     [[nodiscard]] bool IsRunning() const { return m_running.load(std::memory_order_acquire); }
 
     // Tests and tools replace the engine that each run creates.
@@ -46,8 +47,8 @@ public:
 
 private:
     static void ScanThreadProc(std::shared_ptr<CNtfsUndel> runEngine, std::string runDevice);
-    void WalkThreadProc();
-    void JoinFinishedScans(bool waitForAll);
+    void WalkThreadProc(platform::WindowHandle window, std::shared_ptr<std::atomic<bool>> returned);
+    void JoinFinishedThreads(bool waitForAll);
 
     // A scan outlives its run when no container needed it; it is joined once it has ended,
     // and at the latest when the job is destroyed.
@@ -56,7 +57,14 @@ private:
         std::thread thread;
     };
 
-    std::thread m_walkThread;
+    // A walk thread is over once it has returned from its last send.
+    struct WalkThread {
+        platform::WindowHandle window;
+        std::shared_ptr<std::atomic<bool>> returned;
+        std::thread thread;
+    };
+
+    std::vector<WalkThread> m_walkThreads;
     std::vector<ScanThread> m_scanThreads;
     std::atomic<bool> m_running{false};
     EngineFactory m_engineFactory;
