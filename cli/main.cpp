@@ -68,14 +68,6 @@ int Run(const CliOptions& options) {
         return kExitUsage;
     }
 
-    std::error_code ec;
-    std::filesystem::create_directories(options.output, ec);
-    if (!std::filesystem::is_directory(options.output, ec)) {
-        std::fprintf(stderr, "docsalve-cli: cannot create the output folder %s\n",
-                     options.output.c_str());
-        return kExitUsage;
-    }
-
     CliReceiver receiver(stdout, ::isatty(STDOUT_FILENO) != 0);
     platform::MessageWindow window(
         [&receiver](std::uint32_t message, platform::WPARAM wParam, platform::LPARAM lParam) {
@@ -102,6 +94,15 @@ int Run(const CliOptions& options) {
     if (!decryptor.KeyReady()) {
         std::fprintf(stderr, "docsalve-cli: warning: no private key is usable; no container can "
                              "be decrypted\n");
+    }
+
+    // Created only once everything else is known to be in order.
+    std::error_code ec;
+    std::filesystem::create_directories(options.output, ec);
+    if (!std::filesystem::is_directory(options.output, ec)) {
+        std::fprintf(stderr, "docsalve-cli: cannot create the output folder %s\n",
+                     options.output.c_str());
+        return kExitUsage;
     }
 
     std::string device = options.device;

@@ -1,0 +1,146 @@
+// docsalve-cli as a user runs it: a tree of containers in, recovered files, JSON and exit
+// status out.
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "tests/support/containers.h"
+#include "tests/support/subprocess.h"
+#include "tests/support/temp_dir.h"
+
+using namespace testsupport;
+
+namespace {
+
+int RunCli(const std::vector<std::string>& args, const std::string& stdoutPath = {}) {
+    return RunProgram(DOCSALVE_CLI_PATH, args, stdoutPath);
+}
+
+nlohmann::json ReadJson(const std::string& path) {
+    const auto bytes = ReadFile(path);
+    return nlohmann::json::parse(bytes.begin(), bytes.end());
+}
+
+std::string Text(const std::string& path) {
+    const auto bytes = ReadFile(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+// A tree with containers for the demo key (two of them in a folder with a name clash in the
+// output), one for the foreign key and an ordinary file.
+struct CliTree {
+    CliTree() {
+        for (const char* folder : {"tree/docs", "tree/more", "out"}) {
+            std::filesystem::create_directories(dir / folder);
+        }
+        Add("tree/docs/report.docx", DemoPublicKey(), 16, 7000);
+        Add("tree/more/report.docx", DemoPublicKey(), 32, 3'000'000);
+        Add("tree/docs/ledger.csv", ForeignPublicKey(), 16, 500);
+        WriteFile(dir / "tree/docs/plain.txt", "left alone");
+        WriteFile(dir / "out/report.docx", "was here first");
+    }
+    void Add(const std::string& rel, const std::string& key, int keyBytes, std::size_t size) {
+        std::string text;
+        for (std::size_t i = 0; text.size() < size; ++i) {
+            text += rel + " line " + std::to_string(i) + "\n";
+        }
+        text.resize(size);
+        originals[rel] = text;
+        WriteFile(dir / rel, text);
+        ASSERT_TRUE(MakeContainer(key, dir / rel, dir / (rel + ".WNCRY"), {keyBytes, -1, 0}));
+        std::filesystem::remove(dir / rel);
+    }
+    TempDir dir;
+    std::map<std::string, std::string> originals;
+};
+
+TEST(DocsalveCli, RecoversWhatItsKeysOpenAndReportsTheRest) {
+    CliTree tree;
+    const std::string json = tree.dir / "results.json";
+    // No volume to search: the foreign container cannot come back without its key.
+    EXPECT_EQ(RunCli({"--device", tree.dir / "no-such-device", "--json", json, tree.dir / "tree",
+                      tree.dir / "out"},
+                     tree.dir / "stdout.txt"),
+              1);
+
+    const auto results = ReadJson(json);
+    ASSERT_EQ(results.size(), 3u);
+    std::map<std::string, std::string> statusByContainer;
+    for (const auto& r : results) {
+        statusByContainer[r["container"]] = r["status"];
+        if (r["status"] == "decrypted") {
+            const std::string output = r["output"];
+            const std::string container = r["container"];
+            const std::string rel =
+                container.substr(tree.dir.Path().size() + 1, container.size() -
+                                                                 tree.dir.Path().size() - 7);
+            EXPECT_EQ(Text(output), tree.originals[rel]) << output;
+        } else {
+            EXPECT_TRUE(r["output"].is_null());
+        }
+    }
+    EXPECT_EQ(statusByContainer[tree.dir / "tree/docs/report.docx.WNCRY"], "decrypted");
+    EXPECT_EQ(statusByContainer[tree.dir / "tree/more/report.docx.WNCRY"], "decrypted");
+    EXPECT_EQ(statusByContainer[tree.dir / "tree/docs/ledger.csv.WNCRY"], "not_recovered");
+
+    // Nothing in the output folder was overwritten: both documents got numbered names.
+    EXPECT_EQ(Text(tree.dir / "out/report.docx"), "was here first");
+    EXPECT_TRUE(std::filesystem::exists(tree.dir / "out/report(1).docx"));
+    EXPECT_TRUE(std::filesystem::exists(tree.dir / "out/report(2).docx"));
+    EXPECT_FALSE(std::filesystem::exists(tree.dir / "out/plain.txt"));
+
+    const std::string printed = Text(tree.dir / "stdout.txt");
+    EXPECT_NE(printed.find("NOT RECOVERED"), std::string::npos);
+    EXPECT_NE(printed.find("3 containers"), std::string::npos) << printed;
+}
+
+TEST(DocsalveCli, ExtraKeyRecoversEverythingAndExitsZero) {
+    CliTree tree;
+    const std::string json = tree.dir / "results.json";
+    EXPECT_EQ(RunCli({"--key", ForeignPrivateKeyBlob(), "--json", json, tree.dir / "tree",
+                      tree.dir / "out/"}),
+              0);
+    const auto results = ReadJson(json);
+    ASSERT_EQ(results.size(), 3u);
+    for (const auto& r : results) {
+        EXPECT_EQ(r["status"], "decrypted");
+    }
+    EXPECT_EQ(Text(tree.dir / "out/ledger.csv"), tree.originals["tree/docs/ledger.csv"]);
+}
+
+TEST(DocsalveCli, TreeWithoutContainersExitsZeroAndCreatesTheOutput) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "tree");
+    WriteFile(dir / "tree/a.txt", "a");
+    EXPECT_EQ(RunCli({"--json", dir / "r.json", dir / "tree", dir / "new/out"}), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "new/out"));
+    EXPECT_TRUE(ReadJson(dir / "r.json").empty());
+}
+
+TEST(DocsalveCli, UsageErrorsExitTwoBeforeTouchingAnything) {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "tree");
+    WriteFile(dir / "short.keyblob", "not a key");
+    const std::string rsa1024 = std::string(DOCSALVE_SOURCE_DIR) + "/tests/data/rsa1024-private.keyblob";
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {dir / "tree"},
+        {"--large", "maybe", dir / "tree", dir / "out"},
+        {"--bogus", dir / "tree", dir / "out"},
+        {dir / "missing", dir / "out"},
+        {dir / "short.keyblob", dir / "out"}, // ROOT is a file
+        {"--key", dir / "short.keyblob", dir / "tree", dir / "out"},
+        {"--key", rsa1024, dir / "tree", dir / "out"},
+        {"--key", dir / "absent.keyblob", dir / "tree", dir / "out"},
+    };
+    for (const auto& args : cases) {
+        std::string joined;
+        for (const auto& a : args) {
+            joined += a + " ";
+        }
+        SCOPED_TRACE(joined);
+        EXPECT_EQ(RunCli(args, dir / "stdout.txt"), 2);
+    }
+}
+
+} // namespace
