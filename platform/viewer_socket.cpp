@@ -199,15 +199,14 @@ ViewerListener::~ViewerListener() {
 std::optional<std::vector<std::uint8_t>> ViewerListener::Receive(int timeoutMs) {
     const auto start = std::chrono::steady_clock::now();
     for (;;) {
+        // Even a zero timeout polls once, so a packet already queued (or a sender already
+        // waiting to be accepted) is seen.
         int wait = -1;
         if (timeoutMs >= 0) {
             const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
                                    std::chrono::steady_clock::now() - start)
                                    .count();
-            if (spent >= timeoutMs) {
-                return std::nullopt;
-            }
-            wait = static_cast<int>(timeoutMs - spent);
+            wait = spent >= timeoutMs ? 0 : static_cast<int>(timeoutMs - spent);
         }
         std::vector<pollfd> fds;
         fds.push_back({m_listenFd, POLLIN, 0});
@@ -215,11 +214,8 @@ std::optional<std::vector<std::uint8_t>> ViewerListener::Receive(int timeoutMs) 
             fds.push_back({fd, POLLIN, 0});
         }
         const int ready = ::poll(fds.data(), fds.size(), wait);
-        if (ready < 0) {
-            return std::nullopt; // a signal: the caller decides whether to go on
-        }
-        if (ready == 0) {
-            continue;
+        if (ready <= 0) {
+            return std::nullopt; // timed out, or a signal: the caller decides whether to go on
         }
         for (std::size_t i = 1; i < fds.size(); ++i) {
             if (fds[i].revents == 0) {

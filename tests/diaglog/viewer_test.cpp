@@ -113,3 +113,11 @@ TEST_F(DiagLogSandbox, ViewerThatNeverAnswersDoesNotHoldTheWriterForGood) {
     DebugLogPrint(nullptr, "after giving up");
     EXPECT_EQ(DebuggerLines().size(), 2u);
 }
+
+TEST_F(DiagLogSandbox, ViewerIsNotLookedForUnlessItsOutputIsOn) {
+    auto listener = platform::ViewerListener::Listen(m_socketPath.string());
+    ASSERT_TRUE(listener);
+    DebugLogPrint(nullptr, "no settings file");
+    EXPECT_FALSE(DebugLogCurrentSettings().hasViewer);
+    EXPECT_FALSE(listener->Receive(0));
+}
