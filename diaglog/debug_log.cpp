@@ -167,6 +167,7 @@ void AppendToFileLocked(const char *file, std::string_view line) {
         handle.reset();
         const std::string rotation = DebugLogRotationPath(target);
         // The rotation file is replaced: the log keeps the current file and one before it.
+        // Its own permissions do not matter; removing a file is decided by its folder.
         platform::DeleteLogFile(rotation);
         platform::MoveLogFile(target, rotation);
         handle = platform::LogFile::OpenAlways(target);
