@@ -1,6 +1,7 @@
 // Counters, the live status line and the result lines of docsalve-cli.
 #include "cli/cli_receiver.h"
 
+#include "app/report_log.h"
 #include "run/messages.h"
 
 const char* StatusName(std::uint32_t status) {
@@ -14,7 +15,8 @@ const char* StatusName(std::uint32_t status) {
     }
 }
 
-CliReceiver::CliReceiver(std::FILE* out, bool interactive) : m_out(out), m_interactive(interactive) {}
+CliReceiver::CliReceiver(std::FILE* out, bool interactive, std::string reportLogPath)
+    : m_out(out), m_interactive(interactive), m_reportLogPath(std::move(reportLogPath)) {}
 
 void CliReceiver::ClearStatus() {
     if (m_interactive && m_statusShown) {
@@ -87,6 +89,10 @@ platform::LRESULT CliReceiver::OnMessage(std::uint32_t message, platform::WPARAM
                 m_failed = result->failedCount;
             }
             m_infected = result->infectedCount;
+            if (!m_reportLogPath.empty()) {
+                WriteReportEntries(m_reportLogPath, result->infectedPath, result->recoveredPath,
+                                   static_cast<int>(result->status), success ? 1 : 0);
+            }
             ClearStatus();
             if (success) {
                 std::fprintf(m_out, "%-13s %s -> %s\n", StatusName(result->status),

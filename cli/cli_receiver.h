@@ -17,8 +17,9 @@ struct CliResult {
 
 class CliReceiver {
 public:
-    // `out` receives the result lines; on a terminal the status line updates in place.
-    CliReceiver(std::FILE* out, bool interactive);
+    // `out` receives the result lines; on a terminal the status line updates in place. Every
+    // result is also entered in the report log at `reportLogPath` (none when empty).
+    CliReceiver(std::FILE* out, bool interactive, std::string reportLogPath = {});
 
     platform::LRESULT OnMessage(std::uint32_t message, platform::WPARAM wParam,
                                 platform::LPARAM lParam);
@@ -29,6 +30,7 @@ public:
     [[nodiscard]] std::uint64_t RecoveredCount() const { return m_recovered; }
     [[nodiscard]] std::uint64_t FailedCount() const { return m_failed; }
     [[nodiscard]] std::uint64_t ScannedCount() const { return m_scanned; }
+    [[nodiscard]] const std::string& ReportLogPath() const { return m_reportLogPath; }
 
     // Clears the status line before something else is printed.
     void ClearStatus();
@@ -38,6 +40,7 @@ private:
 
     std::FILE* m_out;
     bool m_interactive;
+    std::string m_reportLogPath;
     bool m_ended = false;
     bool m_statusShown = false;
     std::uint64_t m_scanned = 0;

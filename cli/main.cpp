@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/report_log.h"
 #include "cli/cli_options.h"
 #include "cli/cli_receiver.h"
 #include "cli/terminal_message_box.h"
@@ -68,7 +69,7 @@ int Run(const CliOptions& options) {
         return kExitUsage;
     }
 
-    CliReceiver receiver(stdout, ::isatty(STDOUT_FILENO) != 0);
+    CliReceiver receiver(stdout, ::isatty(STDOUT_FILENO) != 0, NewReportLogPath());
     platform::MessageWindow window(
         [&receiver](std::uint32_t message, platform::WPARAM wParam, platform::LPARAM lParam) {
             return receiver.OnMessage(message, wParam, lParam);
@@ -136,6 +137,9 @@ int Run(const CliOptions& options) {
                  static_cast<unsigned long long>(receiver.RecoveredCount()),
                  static_cast<unsigned long long>(receiver.FailedCount()));
 
+    if (!receiver.Results().empty()) {
+        std::fprintf(stdout, "Report log: %s\n", receiver.ReportLogPath().c_str());
+    }
     if (!options.jsonPath.empty() && !WriteJson(options.jsonPath, receiver.Results())) {
         std::fprintf(stderr, "docsalve-cli: cannot write %s\n", options.jsonPath.c_str());
     }

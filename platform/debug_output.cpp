@@ -1,10 +1,11 @@
-// Debugger output to standard error.
+// Debugger output: the system log (the journal) at debug priority. Like a debugger's output
+// window it is out of the user's way unless looked for, so a command-line run does not print
+// every report line twice.
 #include "platform/debug_output.h"
 
-#include <cerrno>
-#include <cstring>
 #include <mutex>
-#include <unistd.h>
+#include <string>
+#include <syslog.h>
 
 namespace platform {
 namespace {
@@ -26,16 +27,12 @@ void OutputDebugStringA(const char *text) {
             return;
         }
     }
-    while (!rest.empty()) {
-        const ssize_t wrote = ::write(STDERR_FILENO, rest.data(), rest.size());
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return;
-        }
-        rest.remove_prefix(static_cast<std::size_t>(wrote));
+    // The lines end in CR LF for the log file; the system log keeps one line per entry.
+    while (!rest.empty() && (rest.back() == '\n' || rest.back() == '\r')) {
+        rest.remove_suffix(1);
     }
+    const std::string line(rest);
+    ::syslog(LOG_USER | LOG_DEBUG, "%s", line.c_str());
 }
 
 void SetDebugOutputSink(std::function<void(std::string_view)> sink) {

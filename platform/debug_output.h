@@ -1,5 +1,5 @@
-// The debugger output of a Linux process: its standard error. Lines are written as they are
-// given, in one write each, so lines of concurrent writers do not mix.
+// The debugger output of a Linux process: the system log (journal) at debug priority, one
+// entry per line (`journalctl -p debug -t docsalve-cli`, for example).
 #pragma once
 
 #include <functional>
@@ -9,7 +9,7 @@ namespace platform {
 
 void OutputDebugStringA(const char *text);
 
-// Replaces standard error as the destination (for tests); an empty function restores it.
+// Replaces the system log as the destination (for tests); an empty function restores it.
 void SetDebugOutputSink(std::function<void(std::string_view)> sink);
 
 } // namespace platform

@@ -12,6 +12,14 @@ using namespace testsupport;
 
 namespace {
 
+// Report logs of the runs go to a folder of the suite's own, never to the user's.
+class CliEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { ::setenv("XDG_STATE_HOME", m_state.Path().c_str(), 1); }
+    TempDir m_state;
+};
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new CliEnvironment);
+
 int RunCli(const std::vector<std::string>& args, const std::string& stdoutPath = {}) {
     return RunProgram(DOCSALVE_CLI_PATH, args, stdoutPath);
 }
@@ -92,6 +100,49 @@ TEST(DocsalveCli, RecoversWhatItsKeysOpenAndReportsTheRest) {
     const std::string printed = Text(tree.dir / "stdout.txt");
     EXPECT_NE(printed.find("NOT RECOVERED"), std::string::npos);
     EXPECT_NE(printed.find("3 containers"), std::string::npos) << printed;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
+TEST(DocsalveCli, ReportLogListsEveryResultOfTheRun) {
+    CliTree tree;
+    const std::string json = tree.dir / "results.json";
+    RunCli({"--device", tree.dir / "none", "--json", json, tree.dir / "tree", tree.dir / "out"},
+           tree.dir / "stdout.txt");
+    const std::string printed = Text(tree.dir / "stdout.txt");
+    const std::string marker = "Report log: ";
+    const std::size_t at = printed.find(marker);
+    ASSERT_NE(at, std::string::npos) << printed;
+    const std::string logPath =
+        printed.substr(at + marker.size(), printed.find('\n', at) - at - marker.size());
+
+    // Every line carries the time prefix; the entries follow the results one for one.
+    std::vector<std::string> want;
+    for (const auto& r : ReadJson(json)) {
+        want.push_back("被感染文件 " + r["container"].get<std::string>());
+        if (r["status"] == "decrypted") {
+            want.push_back("文件恢复到 " + r["output"].get<std::string>());
+            want.push_back("解密恢复成功！");
+        } else {
+            want.push_back("恢复失败！");
+        }
+    }
+    const auto lines = Lines(Text(logPath));
+    ASSERT_EQ(lines.size(), want.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        ASSERT_GE(lines[i].size(), 26u);
+        EXPECT_EQ(lines[i][0], '[');
+        EXPECT_EQ(lines[i].substr(11, 2), "][");
+        EXPECT_EQ(lines[i][25], ']');
+        EXPECT_EQ(lines[i].substr(26), want[i]);
+    }
 }
 
 TEST(DocsalveCli, ExtraKeyRecoversEverythingAndExitsZero) {
