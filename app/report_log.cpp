@@ -11,21 +11,21 @@ namespace {
 
 // The entry texts. They are shown to the user as they stand; paths are the bytes the run
 // reported.
-constexpr const char *kInfectedFormat = "被感染文件 %s";
-constexpr const char *kRecoveredToFormat = "文件恢复到 %s";
-constexpr const char *kDecryptedText = "解密恢复成功！";
-constexpr const char *kRestoredText = "从磁盘恢复成功！";
-constexpr const char *kRecoveredText = "恢复成功！";
-constexpr const char *kFailedText = "恢复失败！";
+constexpr const char* kInfectedFormat = "被感染文件 %s";
+constexpr const char* kRecoveredToFormat = "文件恢复到 %s";
+constexpr const char* kDecryptedText = "解密恢复成功！";
+constexpr const char* kRestoredText = "从磁盘恢复成功！";
+constexpr const char* kRecoveredText = "恢复成功！";
+constexpr const char* kFailedText = "恢复失败！";
 
 // The program path as the system gives it, in a buffer of this size.
 constexpr std::size_t kModulePathCapacity = 261;
 
-const char *OrEmpty(const char *text) {
+const char* OrEmpty(const char* text) {
     return text != nullptr ? text : "";
 }
 
-const char *OutcomeText(int status, int success) {
+const char* OutcomeText(int status, int success) {
     if (success == 0) {
         return kFailedText;
     }
@@ -38,7 +38,7 @@ const char *OutcomeText(int status, int success) {
     return kRecoveredText;
 }
 
-std::string Format(const char *format, const char *argument) {
+std::string Format(const char* format, const char* argument) {
     const int n = std::snprintf(nullptr, 0, format, argument);
     if (n <= 0) {
         return {};
@@ -65,7 +65,7 @@ std::string ReportLogPrefix(std::string_view modulePath) {
     return std::string(modulePath.substr(0, cut));
 }
 
-std::string ReportLogStamp(const platform::LogTime &now) {
+std::string ReportLogStamp(const platform::LogTime& now) {
     char stamp[64];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d-%02d%02d%02d%03d", now.year, now.month,
                   now.day, now.hour, now.minute, now.second, now.millisecond);
@@ -73,7 +73,7 @@ std::string ReportLogStamp(const platform::LogTime &now) {
 }
 
 std::string NewReportLogPath(std::string_view folder, std::string_view modulePath,
-                             const platform::LogTime &now) {
+                             const platform::LogTime& now) {
     if (folder.empty()) {
         return ReportLogPrefix(modulePath) + ReportLogStamp(now) + ".log";
     }
@@ -87,7 +87,7 @@ std::string NewReportLogPath(std::string_view folder, std::string_view modulePat
     return path + ReportLogPrefix(fileName) + ReportLogStamp(now) + ".log";
 }
 
-std::string NewReportLogPath(const platform::LogClock &clock) {
+std::string NewReportLogPath(const platform::LogClock& clock) {
     char module[kModulePathCapacity];
     const std::uint32_t n = platform::GetModuleFileNameA(module, sizeof module);
     std::string folder = platform::ReportLogDirectory();
@@ -99,7 +99,7 @@ std::string NewReportLogPath(const platform::LogClock &clock) {
     return NewReportLogPath(folder, std::string_view(module, n), clock.Now());
 }
 
-std::vector<std::string> ReportEntryTexts(const char *infectedPath, const char *recoveredPath,
+std::vector<std::string> ReportEntryTexts(const char* infectedPath, const char* recoveredPath,
                                           int status, int success) {
     std::vector<std::string> texts;
     texts.push_back(Format(kInfectedFormat, OrEmpty(infectedPath)));
@@ -110,11 +110,11 @@ std::vector<std::string> ReportEntryTexts(const char *infectedPath, const char *
     return texts;
 }
 
-void WriteReportContainerEntry(const std::string &logPath, const char *infectedPath) {
+void WriteReportContainerEntry(const std::string& logPath, const char* infectedPath) {
     DebugLogPrint(logPath.c_str(), kInfectedFormat, OrEmpty(infectedPath));
 }
 
-void WriteReportOutcomeEntries(const std::string &logPath, const char *recoveredPath, int status,
+void WriteReportOutcomeEntries(const std::string& logPath, const char* recoveredPath, int status,
                                int success) {
     if (success != 0) {
         DebugLogPrint(logPath.c_str(), kRecoveredToFormat, OrEmpty(recoveredPath));
@@ -122,12 +122,12 @@ void WriteReportOutcomeEntries(const std::string &logPath, const char *recovered
     DebugLogPrint(logPath.c_str(), "%s", OutcomeText(status, success));
 }
 
-void WriteReportEntries(const std::string &logPath, const char *infectedPath,
-                        const char *recoveredPath, int status, int success) {
+void WriteReportEntries(const std::string& logPath, const char* infectedPath,
+                        const char* recoveredPath, int status, int success) {
     WriteReportContainerEntry(logPath, infectedPath);
     WriteReportOutcomeEntries(logPath, recoveredPath, status, success);
 }
 
-void OpenReportLog(const std::string &logPath) {
+void OpenReportLog(const std::string& logPath) {
     platform::ShellOpenFile(logPath);
 }

@@ -21,32 +21,32 @@ constexpr int kReportStatusRestoredFromDisk = 2;
 std::string ReportLogPrefix(std::string_view modulePath);
 
 // "YYYY-MM-DD-hhmmssmmm", every field zero-padded.
-std::string ReportLogStamp(const platform::LogTime &now);
+std::string ReportLogStamp(const platform::LogTime& now);
 
 // `folder`/ + the prefix of the program's file name + the stamp + ".log". An empty folder puts
 // the log beside the program: the prefix of the whole program path, then the stamp.
 std::string NewReportLogPath(std::string_view folder, std::string_view modulePath,
-                             const platform::LogTime &now);
+                             const platform::LogTime& now);
 
 // A new path for this run's log in the user's report-log folder, which is created when
 // missing; the file itself is made by the first entry. Uses `clock` for the time stamp.
-std::string NewReportLogPath(const platform::LogClock &clock = platform::SystemLogClock());
+std::string NewReportLogPath(const platform::LogClock& clock = platform::SystemLogClock());
 
 // The texts of a result's entries, in order: the container, and for a success (`success`
 // non-zero) the output file and how it was recovered, else the failure.
-std::vector<std::string> ReportEntryTexts(const char *infectedPath, const char *recoveredPath,
+std::vector<std::string> ReportEntryTexts(const char* infectedPath, const char* recoveredPath,
                                           int status, int success);
 
 // The container's entry alone, and the entries that follow it, for a caller that updates its
 // counters between the two.
-void WriteReportContainerEntry(const std::string &logPath, const char *infectedPath);
-void WriteReportOutcomeEntries(const std::string &logPath, const char *recoveredPath, int status,
+void WriteReportContainerEntry(const std::string& logPath, const char* infectedPath);
+void WriteReportOutcomeEntries(const std::string& logPath, const char* recoveredPath, int status,
                                int success);
 
 // All entries of one result: two lines for a failure, three for a success.
-void WriteReportEntries(const std::string &logPath, const char *infectedPath,
-                        const char *recoveredPath, int status, int success);
+void WriteReportEntries(const std::string& logPath, const char* infectedPath,
+                        const char* recoveredPath, int status, int success);
 
 // Asks the desktop to open the log with the program associated with it; does not wait and
 // reports nothing, not even a log that does not exist.
-void OpenReportLog(const std::string &logPath);
+void OpenReportLog(const std::string& logPath);

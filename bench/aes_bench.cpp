@@ -18,12 +18,12 @@ constexpr std::size_t kChunkSize = 1'048'576;
 std::vector<std::uint8_t> RandomBytes(std::size_t n, std::uint32_t seed) {
     std::mt19937 rng(seed);
     std::vector<std::uint8_t> bytes(n);
-    for (auto &b : bytes)
+    for (auto& b : bytes)
         b = static_cast<std::uint8_t>(rng());
     return bytes;
 }
 
-void BM_AesDecryptorCbc(benchmark::State &state) {
+void BM_AesDecryptorCbc(benchmark::State& state) {
     const auto keyLength = static_cast<std::uint32_t>(state.range(0));
     const auto key = RandomBytes(keyLength, 1);
     const auto input = RandomBytes(kChunkSize, 2);
@@ -47,17 +47,17 @@ void BM_AesDecryptorCbc(benchmark::State &state) {
 }
 
 struct EvpCipherCtxFree {
-    void operator()(EVP_CIPHER_CTX *ctx) const noexcept { EVP_CIPHER_CTX_free(ctx); }
+    void operator()(EVP_CIPHER_CTX* ctx) const noexcept { EVP_CIPHER_CTX_free(ctx); }
 };
 using EvpCipherCtxPtr = std::unique_ptr<EVP_CIPHER_CTX, EvpCipherCtxFree>;
 
-void BM_OpenSslCbc(benchmark::State &state) {
+void BM_OpenSslCbc(benchmark::State& state) {
     const auto keyLength = static_cast<std::uint32_t>(state.range(0));
     const auto key = RandomBytes(keyLength, 1);
     const auto input = RandomBytes(kChunkSize, 2);
     std::vector<std::uint8_t> output(kChunkSize + 16);
     const std::uint8_t iv[16] = {};
-    const EVP_CIPHER *type = keyLength == 16 ? EVP_aes_128_cbc() : EVP_aes_256_cbc();
+    const EVP_CIPHER* type = keyLength == 16 ? EVP_aes_128_cbc() : EVP_aes_256_cbc();
     EvpCipherCtxPtr ctx(EVP_CIPHER_CTX_new());
     if (!ctx || EVP_DecryptInit_ex(ctx.get(), type, nullptr, key.data(), iv) != 1 ||
         EVP_CIPHER_CTX_set_padding(ctx.get(), 0) != 1) {

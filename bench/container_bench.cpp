@@ -27,7 +27,8 @@ long PeakRssKb() {
 // Made once per process; removed at exit.
 struct Scenario {
     Scenario() {
-        folder = std::filesystem::temp_directory_path() / ("docsalve-bench-" + std::to_string(getpid()));
+        folder =
+            std::filesystem::temp_directory_path() / ("docsalve-bench-" + std::to_string(getpid()));
         std::filesystem::create_directories(folder / "out");
         {
             std::ofstream doc(folder / "big.bin", std::ios::binary);
@@ -43,8 +44,8 @@ struct Scenario {
         }
         const std::string command = std::string(MAKE_CONTAINER_PATH) + " --key-bytes " +
                                     std::to_string(keyBytes) + " " + DOCSALVE_SOURCE_DIR +
-                                    "/keys/demo-public.pem " + (folder / "big.bin").string() +
-                                    " " + (folder / "big.bin.WNCRY").string();
+                                    "/keys/demo-public.pem " + (folder / "big.bin").string() + " " +
+                                    (folder / "big.bin.WNCRY").string();
         ok = std::system(command.c_str()) == 0;
         std::filesystem::remove(folder / "big.bin");
     }
@@ -63,9 +64,8 @@ void BM_DecryptContainer256MB(benchmark::State& state) {
     RansomDecryptor decryptor;
     const long rssBefore = PeakRssKb();
     for (auto _ : state) {
-        const std::string out =
-            decryptor.DecryptContainer((scenario.folder / "big.bin.WNCRY").string(),
-                                       (scenario.folder / "out").string());
+        const std::string out = decryptor.DecryptContainer(
+            (scenario.folder / "big.bin.WNCRY").string(), (scenario.folder / "out").string());
         if (out.empty()) {
             state.SkipWithError("decryption failed");
             return;

@@ -95,7 +95,7 @@ constexpr AesTables BuildTables() {
         }
     }
     std::uint8_t rc = 0x01;
-    for (auto &constant : t.roundConstants) {
+    for (auto& constant : t.roundConstants) {
         constant = rc;
         rc = XTime(rc);
     }
@@ -121,12 +121,12 @@ static_assert(kTables.roundConstants[8] == 0x1B && kTables.roundConstants[9] == 
 
 // ---- Byte order helpers (no casts of the caller's buffers: any alignment works) ------------
 
-[[gnu::always_inline]] inline std::uint32_t LoadBe(const std::uint8_t *p) {
+[[gnu::always_inline]] inline std::uint32_t LoadBe(const std::uint8_t* p) {
     return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
            std::uint32_t{p[3]};
 }
 
-[[gnu::always_inline]] inline void StoreBe(std::uint8_t *p, std::uint32_t w) {
+[[gnu::always_inline]] inline void StoreBe(std::uint8_t* p, std::uint32_t w) {
     p[0] = static_cast<std::uint8_t>(w >> 24);
     p[1] = static_cast<std::uint8_t>(w >> 16);
     p[2] = static_cast<std::uint8_t>(w >> 8);
@@ -152,16 +152,16 @@ struct Block {
 
 // One full round of the equivalent inverse cipher. Output column c takes row r from input
 // column c - r (InvShiftRows).
-[[gnu::always_inline]] inline Block InverseRound(const Block &s, const std::uint32_t *rk) {
-    const auto &td = kTables.decryptRound;
+[[gnu::always_inline]] inline Block InverseRound(const Block& s, const std::uint32_t* rk) {
+    const auto& td = kTables.decryptRound;
     return {td[0][B0(s.w0)] ^ td[1][B1(s.w3)] ^ td[2][B2(s.w2)] ^ td[3][B3(s.w1)] ^ rk[0],
             td[0][B0(s.w1)] ^ td[1][B1(s.w0)] ^ td[2][B2(s.w3)] ^ td[3][B3(s.w2)] ^ rk[1],
             td[0][B0(s.w2)] ^ td[1][B1(s.w1)] ^ td[2][B2(s.w0)] ^ td[3][B3(s.w3)] ^ rk[2],
             td[0][B0(s.w3)] ^ td[1][B1(s.w2)] ^ td[2][B2(s.w1)] ^ td[3][B3(s.w0)] ^ rk[3]};
 }
 
-[[gnu::always_inline]] inline Block FinalRound(const Block &s, const std::uint32_t *rk) {
-    const auto &tf = kTables.decryptFinal;
+[[gnu::always_inline]] inline Block FinalRound(const Block& s, const std::uint32_t* rk) {
+    const auto& tf = kTables.decryptFinal;
     return {tf[0][B0(s.w0)] ^ tf[1][B1(s.w3)] ^ tf[2][B2(s.w2)] ^ tf[3][B3(s.w1)] ^ rk[0],
             tf[0][B0(s.w1)] ^ tf[1][B1(s.w0)] ^ tf[2][B2(s.w3)] ^ tf[3][B3(s.w2)] ^ rk[1],
             tf[0][B0(s.w2)] ^ tf[1][B1(s.w1)] ^ tf[2][B2(s.w0)] ^ tf[3][B3(s.w3)] ^ rk[2],
@@ -173,24 +173,24 @@ struct Block {
 // a call per round costs more than the round, and the size heuristics at -O2 keep them out
 // of line otherwise.
 template <std::size_t... Round>
-[[gnu::always_inline]] inline Block InverseRounds(Block s, const std::uint32_t *rk,
+[[gnu::always_inline]] inline Block InverseRounds(Block s, const std::uint32_t* rk,
                                                   std::index_sequence<Round...>) {
     ((s = InverseRound(s, rk + 4 * (Round + 1))), ...);
     return s;
 }
 
 template <int Rounds>
-[[gnu::always_inline]] inline Block DecryptWords(const Block &c, const std::uint32_t *rk) {
+[[gnu::always_inline]] inline Block DecryptWords(const Block& c, const std::uint32_t* rk) {
     Block s{c.w0 ^ rk[0], c.w1 ^ rk[1], c.w2 ^ rk[2], c.w3 ^ rk[3]};
     s = InverseRounds(s, rk, std::make_index_sequence<Rounds - 1>{});
     return FinalRound(s, rk + 4 * Rounds);
 }
 
-[[gnu::always_inline]] inline Block LoadBlock(const std::uint8_t *p) {
+[[gnu::always_inline]] inline Block LoadBlock(const std::uint8_t* p) {
     return {LoadBe(p), LoadBe(p + 4), LoadBe(p + 8), LoadBe(p + 12)};
 }
 
-[[gnu::always_inline]] inline void StoreBlock(std::uint8_t *p, const Block &b) {
+[[gnu::always_inline]] inline void StoreBlock(std::uint8_t* p, const Block& b) {
     StoreBe(p, b.w0);
     StoreBe(p + 4, b.w1);
     StoreBe(p + 8, b.w2);
@@ -203,27 +203,27 @@ struct BlockPair {
 };
 
 template <std::size_t... Round>
-[[gnu::always_inline]] inline BlockPair InverseRoundsPair(BlockPair s, const std::uint32_t *rk,
+[[gnu::always_inline]] inline BlockPair InverseRoundsPair(BlockPair s, const std::uint32_t* rk,
                                                           std::index_sequence<Round...>) {
     ((s = {InverseRound(s.a, rk + 4 * (Round + 1)), InverseRound(s.b, rk + 4 * (Round + 1))}), ...);
     return s;
 }
 
 template <int Rounds>
-[[gnu::always_inline]] inline BlockPair DecryptPair(const BlockPair &c, const std::uint32_t *rk) {
+[[gnu::always_inline]] inline BlockPair DecryptPair(const BlockPair& c, const std::uint32_t* rk) {
     BlockPair s{{c.a.w0 ^ rk[0], c.a.w1 ^ rk[1], c.a.w2 ^ rk[2], c.a.w3 ^ rk[3]},
                 {c.b.w0 ^ rk[0], c.b.w1 ^ rk[1], c.b.w2 ^ rk[2], c.b.w3 ^ rk[3]}};
     s = InverseRoundsPair(s, rk, std::make_index_sequence<Rounds - 1>{});
     return {FinalRound(s.a, rk + 4 * Rounds), FinalRound(s.b, rk + 4 * Rounds)};
 }
 
-[[gnu::always_inline]] inline Block Xor(const Block &x, const Block &y) {
+[[gnu::always_inline]] inline Block Xor(const Block& x, const Block& y) {
     return {x.w0 ^ y.w0, x.w1 ^ y.w1, x.w2 ^ y.w2, x.w3 ^ y.w3};
 }
 
 template <int Rounds>
-void DecryptCbcBlocks(const std::uint32_t *rk, const std::uint8_t *input, std::uint8_t *output,
-                      std::size_t blocks, std::uint8_t *chainingValue16) {
+void DecryptCbcBlocks(const std::uint32_t* rk, const std::uint8_t* input, std::uint8_t* output,
+                      std::size_t blocks, std::uint8_t* chainingValue16) {
     constexpr std::size_t kBlock = AesDecryptor::kBlockSize;
     Block chain = LoadBlock(chainingValue16);
     std::size_t i = 0;
@@ -247,12 +247,12 @@ void DecryptCbcBlocks(const std::uint32_t *rk, const std::uint8_t *input, std::u
 }
 
 inline std::uint32_t SubWord(std::uint32_t w) {
-    const auto &ts = kTables.keySub;
+    const auto& ts = kTables.keySub;
     return ts[0][B0(w)] ^ ts[1][B1(w)] ^ ts[2][B2(w)] ^ ts[3][B3(w)];
 }
 
 inline std::uint32_t InvMixColumn(std::uint32_t w) {
-    const auto &tm = kTables.keyInvMix;
+    const auto& tm = kTables.keyInvMix;
     return tm[0][B0(w)] ^ tm[1][B1(w)] ^ tm[2][B2(w)] ^ tm[3][B3(w)];
 }
 
@@ -262,7 +262,7 @@ constexpr std::uint8_t kMarker256 = 224;
 
 } // namespace
 
-int AesDecryptor::SetKey(const std::uint8_t *key, std::uint32_t length) {
+int AesDecryptor::SetKey(const std::uint8_t* key, std::uint32_t length) {
     std::uint32_t keyWords = 0;
     switch (length) {
     case 16:
@@ -316,7 +316,7 @@ int AesDecryptor::SetKey(const std::uint8_t *key, std::uint32_t length) {
     return 0;
 }
 
-int AesDecryptor::DecryptBlock(const std::uint8_t *in16, std::uint8_t *out16) const {
+int AesDecryptor::DecryptBlock(const std::uint8_t* in16, std::uint8_t* out16) const {
     switch (m_roundMarker) {
     case kMarker128:
         StoreBlock(out16, DecryptWords<10>(LoadBlock(in16), m_roundKeys));
@@ -332,8 +332,8 @@ int AesDecryptor::DecryptBlock(const std::uint8_t *in16, std::uint8_t *out16) co
     }
 }
 
-int AesDecryptor::DecryptCbc(const std::uint8_t *input, std::uint8_t *output, std::size_t length,
-                             std::uint8_t *chainingValue16) const {
+int AesDecryptor::DecryptCbc(const std::uint8_t* input, std::uint8_t* output, std::size_t length,
+                             std::uint8_t* chainingValue16) const {
     if (length % kBlockSize != 0)
         return 1;
     const std::size_t blocks = length / kBlockSize;

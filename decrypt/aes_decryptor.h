@@ -13,11 +13,11 @@ public:
     // Expands `key` into the decryption schedule. `length` is the key size in bytes (16, 24,
     // 32) or in bits (128, 192, 256). Returns 0 on success, 1 for any other length, in which
     // case the context keeps whatever key it held before.
-    int SetKey(const std::uint8_t *key, std::uint32_t length);
+    int SetKey(const std::uint8_t* key, std::uint32_t length);
 
     // Decrypts one 16-byte block; `in16` and `out16` may be the same buffer. Returns 1 and
     // writes nothing when no key has been set.
-    int DecryptBlock(const std::uint8_t *in16, std::uint8_t *out16) const;
+    int DecryptBlock(const std::uint8_t* in16, std::uint8_t* out16) const;
 
     // CBC-decrypts `length` bytes. `chainingValue16` is the caller's 16-byte chaining value
     // (the IV at the start of a chain); on return it holds the last cipher-text block, so
@@ -25,8 +25,8 @@ public:
     // `output` may be the same buffer; any alignment is accepted. Returns 1 and touches
     // neither `output` nor `chainingValue16` when `length` is not a multiple of 16 or no key
     // has been set; a length of 0 succeeds and does nothing.
-    int DecryptCbc(const std::uint8_t *input, std::uint8_t *output, std::size_t length,
-                   std::uint8_t *chainingValue16) const;
+    int DecryptCbc(const std::uint8_t* input, std::uint8_t* output, std::size_t length,
+                   std::uint8_t* chainingValue16) const;
 
 private:
     // The equivalent-inverse-cipher schedule, in the order decryption uses it: room for the

@@ -16,13 +16,13 @@
 
 namespace {
 
-constexpr const char *kSection = "DEBUG";
-constexpr const char *kSettingsFileName = "VEXO.INI";
-constexpr const char *kRegistryKeyFormat = "SOFTWARE\\Halvorn\\%s";
-constexpr const char *kRegistryProduct = "Vexo";
-constexpr const char *kDataPathValue = "datapath";
-constexpr const char *kViewerName = "HV_DEBUG_VIEW";
-constexpr const char *kLogFolderName = "logfiles";
+constexpr const char* kSection = "DEBUG";
+constexpr const char* kSettingsFileName = "VEXO.INI";
+constexpr const char* kRegistryKeyFormat = "SOFTWARE\\Halvorn\\%s";
+constexpr const char* kRegistryProduct = "Vexo";
+constexpr const char* kDataPathValue = "datapath";
+constexpr const char* kViewerName = "HV_DEBUG_VIEW";
+constexpr const char* kLogFolderName = "logfiles";
 
 constexpr std::uint32_t kOutputBeforeRefresh = DEBUG_OUTPUT_FILE;
 constexpr std::uint32_t kOutputDefault = DEBUG_OUTPUT_FILE | DEBUG_OUTPUT_DEBUGGER;
@@ -47,14 +47,14 @@ struct DebugLogSettings {
 // under this lock.
 std::mutex g_mutex;
 DebugLogSettings g_settings;
-const platform::LogClock *g_clock = nullptr;
+const platform::LogClock* g_clock = nullptr;
 
-const platform::LogClock &Clock() {
+const platform::LogClock& Clock() {
     return g_clock != nullptr ? *g_clock : platform::SystemLogClock();
 }
 
 // Appends as much of `text` as fits in a buffer of `capacity` bytes with its NUL.
-void AppendWithin(std::string &buffer, std::string_view text, std::size_t capacity) {
+void AppendWithin(std::string& buffer, std::string_view text, std::size_t capacity) {
     if (capacity == 0 || buffer.size() >= capacity - 1) {
         return;
     }
@@ -69,7 +69,7 @@ std::string ModulePath() {
 }
 
 // The profile text of `key`, cut to `capacity` - 1 bytes.
-std::string ReadProfileText(const char *key, std::size_t capacity) {
+std::string ReadProfileText(const char* key, std::size_t capacity) {
     std::string buffer(capacity, '\0');
     const std::string settings = DebugLogSettingsFilePath();
     const std::uint32_t n = platform::GetPrivateProfileStringA(
@@ -85,7 +85,7 @@ bool IsSpace(char c) {
 // A scanf-style conversion of the number at the start of `text`: blanks, an optional sign,
 // for base 16 an optional "0X", then at least one digit; nothing read gives false. Values keep
 // their low 32 bits.
-bool ScanNumber(std::string_view text, unsigned base, std::uint32_t &value) {
+bool ScanNumber(std::string_view text, unsigned base, std::uint32_t& value) {
     std::size_t i = 0;
     while (i < text.size() && IsSpace(text[i])) {
         ++i;
@@ -155,7 +155,7 @@ void RefreshLocked() {
     g_settings.lastRefreshTick = Clock().TickMs();
 }
 
-void AppendToFileLocked(const char *file, std::string_view line) {
+void AppendToFileLocked(const char* file, std::string_view line) {
     const std::string target = DebugLogTargetPath(file);
     auto handle = platform::LogFile::OpenAlways(target);
     if (!handle) {
@@ -178,7 +178,7 @@ void AppendToFileLocked(const char *file, std::string_view line) {
     handle->Append(line);
 }
 
-void WriteLineLocked(const char *message, const char *file) {
+void WriteLineLocked(const char* message, const char* file) {
     const std::uint32_t now = Clock().TickMs();
     // Unsigned arithmetic keeps the difference right when the tick counter wraps.
     if (static_cast<std::uint32_t>(now - g_settings.lastRefreshTick) > kDebugRefreshIntervalMs) {
@@ -204,7 +204,7 @@ void WriteLineLocked(const char *message, const char *file) {
 
 } // namespace
 
-void DebugLogPrint(const char *file, const char *format, ...) {
+void DebugLogPrint(const char* file, const char* format, ...) {
     char message[kDebugMessageBufferSize];
     message[0] = '\0';
     if (format != nullptr) {
@@ -217,7 +217,7 @@ void DebugLogPrint(const char *file, const char *format, ...) {
     DebugLogWriteLine(message, file);
 }
 
-void DebugLogWriteLine(const char *message, const char *file) {
+void DebugLogWriteLine(const char* message, const char* file) {
     std::lock_guard<std::mutex> lock(g_mutex);
     WriteLineLocked(message, file);
 }
@@ -227,12 +227,12 @@ void DebugLogRefreshSettings() {
     RefreshLocked();
 }
 
-std::int32_t DebugLogReadNumber(const char *key, std::int32_t defaultValue) {
+std::int32_t DebugLogReadNumber(const char* key, std::int32_t defaultValue) {
     std::string text = ReadProfileText(key, kNumberTextCapacity);
     if (text.empty()) {
         return defaultValue;
     }
-    for (char &c : text) {
+    for (char& c : text) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
         }
@@ -276,7 +276,7 @@ void DebugLogResolveDefaultPath() {
     ResolveDefaultPathLocked();
 }
 
-void DebugLogAppendToFile(const char *file, const char *line) {
+void DebugLogAppendToFile(const char* file, const char* line) {
     if (line == nullptr) {
         return;
     }
@@ -284,7 +284,7 @@ void DebugLogAppendToFile(const char *file, const char *line) {
     AppendToFileLocked(file, line);
 }
 
-std::string DebugLogBuildLine(const platform::LogTime &now, std::string_view message) {
+std::string DebugLogBuildLine(const platform::LogTime& now, std::string_view message) {
     char prefix[64];
     std::snprintf(prefix, sizeof prefix, "[%04d-%02d-%02d][%02d:%02d:%02d:%03d]", now.year,
                   now.month, now.day, now.hour, now.minute, now.second, now.millisecond);
@@ -296,7 +296,7 @@ std::string DebugLogBuildLine(const platform::LogTime &now, std::string_view mes
     return line;
 }
 
-std::string DebugLogTargetPath(const char *file) {
+std::string DebugLogTargetPath(const char* file) {
     const std::string_view name = file == nullptr ? std::string_view{} : std::string_view(file);
     if (name.empty()) {
         std::string path = ModulePath();
@@ -330,7 +330,7 @@ DebugLogSettingsSnapshot DebugLogCurrentSettings() {
     return s;
 }
 
-void DebugLogSetClock(const platform::LogClock *clock) {
+void DebugLogSetClock(const platform::LogClock* clock) {
     std::lock_guard<std::mutex> lock(g_mutex);
     g_clock = clock;
 }

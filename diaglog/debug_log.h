@@ -35,11 +35,11 @@ struct DebugLogSettingsSnapshot {
 
 // Formats the message (at most 2046 bytes, longer output cut) and writes it as one line to
 // `file` (a path, a bare name placed in the program's folder, or null for the default log).
-void DebugLogPrint(const char *file, const char *format, ...) __attribute__((format(printf, 2, 3)));
+void DebugLogPrint(const char* file, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Reads the settings again when they are due, then writes `message` as one line. A null
 // message only refreshes.
-void DebugLogWriteLine(const char *message, const char *file);
+void DebugLogWriteLine(const char* message, const char* file);
 
 // Reads "OUTPUT", "LOGSIZE" and "LOGNAME", and looks for the viewer when it is wanted and not
 // already connected.
@@ -48,7 +48,7 @@ void DebugLogRefreshSettings();
 // The number in key `key` of section "DEBUG": an octal number after a leading 0, else a
 // hexadecimal one after a leading 0X, else a signed decimal one, each read from the start of
 // the upper-cased text; `defaultValue` when the text is empty or all three read as zero.
-std::int32_t DebugLogReadNumber(const char *key, std::int32_t defaultValue);
+std::int32_t DebugLogReadNumber(const char* key, std::int32_t defaultValue);
 
 // The data path of the settings file: the registry value "datapath" with one '/' appended, or
 // empty when there is none.
@@ -63,15 +63,15 @@ void DebugLogResolveDefaultPath();
 
 // Appends `line` to the file named `file` (see DebugLogPrint), moving the file to its rotation
 // path first when it has grown beyond the size limit. Failures lose the line silently.
-void DebugLogAppendToFile(const char *file, const char *line);
+void DebugLogAppendToFile(const char* file, const char* line);
 
 // The line for `message` at time `now`: "[YYYY-MM-DD][hh:mm:ss:mmm]", the message, CR LF, each
 // part cut so that the whole stays within 2047 bytes.
-std::string DebugLogBuildLine(const platform::LogTime &now, std::string_view message);
+std::string DebugLogBuildLine(const platform::LogTime& now, std::string_view message);
 
 // The file a caller's name refers to: null or empty gives the program's path plus ".log", a
 // name without '/' lies in the program's folder, anything else is used as given.
-std::string DebugLogTargetPath(const char *file);
+std::string DebugLogTargetPath(const char* file);
 
 // Where a full log file is moved: the path cut at its last '.', then "2.log".
 std::string DebugLogRotationPath(std::string_view target);
@@ -80,5 +80,5 @@ DebugLogSettingsSnapshot DebugLogCurrentSettings();
 
 // Test hooks: the clock the log reads (null restores the system clock), and a return to the
 // state before the first refresh (file output only, 512 KB, no default path, no viewer).
-void DebugLogSetClock(const platform::LogClock *clock);
+void DebugLogSetClock(const platform::LogClock* clock);
 void DebugLogResetState();

@@ -8,7 +8,7 @@
 
 namespace {
 
-void PutLe32(DebugViewRecord &record, std::size_t offset, std::uint32_t value) {
+void PutLe32(DebugViewRecord& record, std::size_t offset, std::uint32_t value) {
     for (std::size_t i = 0; i < 4; ++i) {
         record[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
     }

@@ -29,15 +29,21 @@ Clock& SystemClock() {
     return clock;
 }
 
-void SetActiveClock(Clock* clock) { g_activeClock.store(clock, std::memory_order_release); }
+void SetActiveClock(Clock* clock) {
+    g_activeClock.store(clock, std::memory_order_release);
+}
 
 static Clock& Active() {
     Clock* clock = g_activeClock.load(std::memory_order_acquire);
     return clock != nullptr ? *clock : SystemClock();
 }
 
-std::uint32_t GetTickCount() { return Active().TickCount(); }
+std::uint32_t GetTickCount() {
+    return Active().TickCount();
+}
 
-void Sleep(std::uint32_t milliseconds) { Active().Sleep(milliseconds); }
+void Sleep(std::uint32_t milliseconds) {
+    Active().Sleep(milliseconds);
+}
 
 } // namespace platform

@@ -83,7 +83,7 @@ std::optional<Decoded> DecodeUtf8(std::string_view text, std::size_t pos) {
     return Decoded{codePoint, length};
 }
 
-void AppendUtf8(std::string &out, char32_t cp) {
+void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
@@ -189,7 +189,7 @@ iconv_t GbkConverter() {
     return converter.get();
 }
 
-void AppendUtf32Le(std::string &out, char32_t cp) {
+void AppendUtf32Le(std::string& out, char32_t cp) {
     for (int shift = 0; shift < 32; shift += 8)
         out.push_back(static_cast<char>(cp >> shift));
 }
@@ -212,9 +212,9 @@ std::string Utf32LeToGbk(std::string input) {
 
     // Room for four output bytes per character, more than any GBK (or GB18030) character needs.
     std::string out(characters * 4, '\0');
-    char *in = input.data();
+    char* in = input.data();
     std::size_t inLeft = input.size();
-    char *outPtr = out.data();
+    char* outPtr = out.data();
     std::size_t outLeft = out.size();
     while (inLeft > 0) {
         const std::size_t result = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
@@ -260,7 +260,7 @@ const AnsiCodePage kSingleBytePage{AnsiCodePageId::SingleByte};
 constexpr int kNotChosen = -1;
 std::atomic<int> g_activeId{kNotChosen};
 
-AnsiCodePageId IdForCharset(const char *charset) {
+AnsiCodePageId IdForCharset(const char* charset) {
     return charset == nullptr ? AnsiCodePageId::SingleByte : CodePageIdForCharset(charset);
 }
 
@@ -275,7 +275,7 @@ AnsiCodePageId LocaleCodePage() {
     return IdForCharset(nl_langinfo(CODESET));
 }
 
-const AnsiCodePage &PageFor(AnsiCodePageId id) {
+const AnsiCodePage& PageFor(AnsiCodePageId id) {
     switch (id) {
     case AnsiCodePageId::Utf8:
         return kUtf8Page;
@@ -399,7 +399,7 @@ AnsiCodePageId CodePageIdForCharset(std::string_view charset) {
     return AnsiCodePageId::SingleByte;
 }
 
-const AnsiCodePage &ActiveCodePage() {
+const AnsiCodePage& ActiveCodePage() {
     int id = g_activeId.load(std::memory_order_acquire);
     if (id == kNotChosen) {
         // Two threads may both look the locale up; the first to store wins and both agree.

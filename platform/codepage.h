@@ -47,7 +47,7 @@ private:
 
 // The process's ANSI code page: the locale's charset (nl_langinfo(CODESET)) at first use,
 // unless SetActiveCodePage chose another one. Set it before worker threads start.
-const AnsiCodePage &ActiveCodePage();
+const AnsiCodePage& ActiveCodePage();
 void SetActiveCodePage(AnsiCodePageId id);
 
 // The code page that stands for a locale charset name such as "UTF-8", "GBK" or "GB18030".

@@ -49,27 +49,27 @@ constexpr std::uint32_t kMaxBitLength = 16384;
 constexpr char kImplicitRejectionParam[] = "rsa_pkcs1_implicit_rejection";
 
 struct BignumFree {
-    void operator()(BIGNUM *bn) const noexcept { BN_clear_free(bn); }
+    void operator()(BIGNUM* bn) const noexcept { BN_clear_free(bn); }
 };
 using BignumPtr = std::unique_ptr<BIGNUM, BignumFree>;
 
 struct EvpPkeyFree {
-    void operator()(EVP_PKEY *key) const noexcept { EVP_PKEY_free(key); }
+    void operator()(EVP_PKEY* key) const noexcept { EVP_PKEY_free(key); }
 };
 using EvpPkeyPtr = std::unique_ptr<EVP_PKEY, EvpPkeyFree>;
 
 struct EvpPkeyCtxFree {
-    void operator()(EVP_PKEY_CTX *ctx) const noexcept { EVP_PKEY_CTX_free(ctx); }
+    void operator()(EVP_PKEY_CTX* ctx) const noexcept { EVP_PKEY_CTX_free(ctx); }
 };
 using EvpPkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, EvpPkeyCtxFree>;
 
 struct ParamBldFree {
-    void operator()(OSSL_PARAM_BLD *bld) const noexcept { OSSL_PARAM_BLD_free(bld); }
+    void operator()(OSSL_PARAM_BLD* bld) const noexcept { OSSL_PARAM_BLD_free(bld); }
 };
 using ParamBldPtr = std::unique_ptr<OSSL_PARAM_BLD, ParamBldFree>;
 
 struct ParamFree {
-    void operator()(OSSL_PARAM *params) const noexcept { OSSL_PARAM_free(params); }
+    void operator()(OSSL_PARAM* params) const noexcept { OSSL_PARAM_free(params); }
 };
 using ParamPtr = std::unique_ptr<OSSL_PARAM[], ParamFree>;
 
@@ -78,9 +78,9 @@ class SecureBytes {
 public:
     explicit SecureBytes(std::size_t size) : m_bytes(size) {}
     ~SecureBytes() { OPENSSL_cleanse(m_bytes.data(), m_bytes.size()); }
-    SecureBytes(const SecureBytes &) = delete;
-    SecureBytes &operator=(const SecureBytes &) = delete;
-    std::uint8_t *Data() { return m_bytes.data(); }
+    SecureBytes(const SecureBytes&) = delete;
+    SecureBytes& operator=(const SecureBytes&) = delete;
+    std::uint8_t* Data() { return m_bytes.data(); }
     std::size_t Size() const { return m_bytes.size(); }
 
 private:
@@ -119,7 +119,7 @@ struct KeyBlobFields {
 // Why `blob` is not a well-formed RSA PRIVATEKEYBLOB (of `requiredBits` bits when that is not 0),
 // or the empty string with `fields` filled in.
 std::string ReadKeyBlob(std::span<const std::uint8_t> blob, std::uint32_t requiredBits,
-                        KeyBlobFields &fields) {
+                        KeyBlobFields& fields) {
     const LeReader reader(blob);
     const auto type = reader.At<std::uint8_t>(kBlobTypeOffset);
     const auto version = reader.At<std::uint8_t>(kBlobVersionOffset);
@@ -188,7 +188,7 @@ BignumPtr LittleEndianBignum(std::span<const std::uint8_t> bytes) {
 
 // Builds the key from the blob's components and checks that they belong together; on failure
 // the reason is left in `reason` and null returned.
-EvpPkeyPtr BuildRsaKey(const KeyBlobFields &fields, std::string &reason) {
+EvpPkeyPtr BuildRsaKey(const KeyBlobFields& fields, std::string& reason) {
     reason = "the key could not be built";
     BignumPtr n = LittleEndianBignum(fields.modulus);
     BignumPtr e(BN_new());
@@ -223,7 +223,7 @@ EvpPkeyPtr BuildRsaKey(const KeyBlobFields &fields, std::string &reason) {
     }
     ParamPtr params(OSSL_PARAM_BLD_to_param(builder.get()));
     EvpPkeyCtxPtr fromData(EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr));
-    EVP_PKEY *raw = nullptr;
+    EVP_PKEY* raw = nullptr;
     if (!params || !fromData || EVP_PKEY_fromdata_init(fromData.get()) != 1 ||
         EVP_PKEY_fromdata(fromData.get(), &raw, EVP_PKEY_KEYPAIR, params.get()) != 1) {
         EVP_PKEY_free(raw);
@@ -245,7 +245,7 @@ EvpPkeyPtr BuildRsaKey(const KeyBlobFields &fields, std::string &reason) {
 // Parses and builds in one go; leaves libcrypto's error queue empty either way, since a refused
 // blob is an ordinary outcome and must not leave errors for unrelated later calls to find.
 EvpPkeyPtr ImportRsaKey(std::span<const std::uint8_t> blob, std::uint32_t requiredBits,
-                        std::string &reason) {
+                        std::string& reason) {
     KeyBlobFields fields;
     reason = ReadKeyBlob(blob, requiredBits, fields);
     if (!reason.empty()) {
@@ -264,7 +264,7 @@ EvpPkeyPtr ImportRsaKey(std::span<const std::uint8_t> blob, std::uint32_t requir
 
 // Sets implicit rejection off. Libraries that know the parameter (3.2 and later) must accept it;
 // older ones never had implicit rejection, so there a refusal of the unknown name is harmless.
-bool DisableImplicitRejection(EVP_PKEY_CTX *ctx) {
+bool DisableImplicitRejection(EVP_PKEY_CTX* ctx) {
     unsigned int off = 0;
     OSSL_PARAM params[] = {OSSL_PARAM_construct_uint(kImplicitRejectionParam, &off),
                            OSSL_PARAM_construct_end()};
@@ -272,7 +272,7 @@ bool DisableImplicitRejection(EVP_PKEY_CTX *ctx) {
         return true;
     }
     ERR_clear_error();
-    const OSSL_PARAM *settable = EVP_PKEY_CTX_settable_params(ctx);
+    const OSSL_PARAM* settable = EVP_PKEY_CTX_settable_params(ctx);
     return settable == nullptr ||
            OSSL_PARAM_locate_const(settable, kImplicitRejectionParam) == nullptr;
 }
@@ -281,14 +281,14 @@ class RsaCryptKey final : public CryptKey {
 public:
     explicit RsaCryptKey(EvpPkeyPtr key) : m_key(std::move(key)) {}
 
-    bool Decrypt(std::span<std::uint8_t> buffer, std::uint32_t &messageLength) const override {
+    bool Decrypt(std::span<std::uint8_t> buffer, std::uint32_t& messageLength) const override {
         const bool ok = DecryptInPlace(buffer, messageLength);
         ERR_clear_error();
         return ok;
     }
 
 private:
-    bool DecryptInPlace(std::span<std::uint8_t> buffer, std::uint32_t &messageLength) const {
+    bool DecryptInPlace(std::span<std::uint8_t> buffer, std::uint32_t& messageLength) const {
         const int keySize = EVP_PKEY_get_size(m_key.get());
         if (keySize <= 0 || buffer.size() != static_cast<std::size_t>(keySize)) {
             return false;
@@ -333,7 +333,7 @@ public:
 
 } // namespace
 
-std::unique_ptr<CryptProvider> CryptProvider::Acquire(const char *providerName,
+std::unique_ptr<CryptProvider> CryptProvider::Acquire(const char* providerName,
                                                       std::uint32_t providerType,
                                                       std::uint32_t /*flags*/) {
     // There are no key containers here, so the flags (CRYPT_VERIFYCONTEXT in practice) have

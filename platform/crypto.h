@@ -34,8 +34,7 @@ public:
     // A context of `providerType` from the named provider, or from the default provider of
     // that type when `providerName` is null; null when none can be had.
     static std::unique_ptr<CryptProvider> Acquire(const char* providerName,
-                                                  std::uint32_t providerType,
-                                                  std::uint32_t flags);
+                                                  std::uint32_t providerType, std::uint32_t flags);
 
     // Imports a PRIVATEKEYBLOB; null when the blob is not a well-formed RSA private key blob.
     [[nodiscard]] virtual std::unique_ptr<CryptKey>

@@ -15,7 +15,7 @@ std::function<void(std::string_view)> g_sink;
 
 } // namespace
 
-void OutputDebugStringA(const char *text) {
+void OutputDebugStringA(const char* text) {
     if (text == nullptr) {
         return;
     }

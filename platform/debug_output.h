@@ -7,7 +7,7 @@
 
 namespace platform {
 
-void OutputDebugStringA(const char *text);
+void OutputDebugStringA(const char* text);
 
 // Replaces the system log as the destination (for tests); an empty function restores it.
 void SetDebugOutputSink(std::function<void(std::string_view)> sink);

@@ -17,7 +17,9 @@ struct DirectoryEnumeration::State {
 
 DirectoryEnumeration::DirectoryEnumeration() = default;
 
-DirectoryEnumeration::~DirectoryEnumeration() { Close(); }
+DirectoryEnumeration::~DirectoryEnumeration() {
+    Close();
+}
 
 bool DirectoryEnumeration::Open(const std::string& directory) {
     Close();

@@ -22,9 +22,9 @@ File File::CreateNew(const std::string& path, CreateNewResult* result) {
     // existing file is never truncated or written through.
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (result != nullptr) {
-        *result = fd >= 0 ? CreateNewResult::Created
-                          : (errno == EEXIST ? CreateNewResult::NameExists
-                                             : CreateNewResult::Failed);
+        *result = fd >= 0
+                      ? CreateNewResult::Created
+                      : (errno == EEXIST ? CreateNewResult::NameExists : CreateNewResult::Failed);
     }
     return File(fd);
 }
@@ -115,6 +115,8 @@ bool File::Close() {
     return ::close(fd) == 0;
 }
 
-bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool DeleteFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 } // namespace platform

@@ -29,7 +29,7 @@ public:
 
     // The `length` bytes at `offset`, or nothing when they do not fit.
     [[nodiscard]] std::optional<std::span<const std::uint8_t>> Bytes(std::size_t offset,
-                                                                    std::size_t length) const {
+                                                                     std::size_t length) const {
         if (offset > m_bytes.size() || length > m_bytes.size() - offset) {
             return std::nullopt;
         }

@@ -38,7 +38,7 @@ public:
 
 } // namespace
 
-const LogClock &SystemLogClock() {
+const LogClock& SystemLogClock() {
     static const SystemClockImpl clock;
     return clock;
 }

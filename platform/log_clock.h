@@ -28,6 +28,6 @@ public:
 
 // The real clock: CLOCK_BOOTTIME for the tick (it keeps counting while the machine sleeps, as
 // a tick since start-up should) and the realtime clock in the local time zone.
-const LogClock &SystemLogClock();
+const LogClock& SystemLogClock();
 
 } // namespace platform

@@ -9,7 +9,7 @@
 
 namespace platform {
 
-std::unique_ptr<LogFile> LogFile::OpenAlways(const std::string &path) {
+std::unique_ptr<LogFile> LogFile::OpenAlways(const std::string& path) {
     if (path.empty()) {
         return nullptr;
     }
@@ -48,11 +48,11 @@ bool LogFile::Append(std::string_view bytes) {
     return true;
 }
 
-bool DeleteLogFile(const std::string &path) {
+bool DeleteLogFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
-bool MoveLogFile(const std::string &from, const std::string &to) {
+bool MoveLogFile(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 

@@ -15,7 +15,7 @@ class LogFile {
 public:
     // Opens `path` for reading and writing, creating it (mode 0666 less the umask) when
     // absent; null when it cannot be opened.
-    static std::unique_ptr<LogFile> OpenAlways(const std::string &path);
+    static std::unique_ptr<LogFile> OpenAlways(const std::string& path);
 
     // Public for std::make_unique only; Key keeps construction inside OpenAlways.
     struct Key {
@@ -23,8 +23,8 @@ public:
     };
     LogFile(Key, int fd) : m_fd(fd) {}
     ~LogFile();
-    LogFile(const LogFile &) = delete;
-    LogFile &operator=(const LogFile &) = delete;
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
 
     // The file's size in bytes, or nothing when it cannot be read.
     [[nodiscard]] std::optional<std::uint64_t> Size() const;
@@ -37,9 +37,9 @@ private:
 };
 
 // Removes the file `path`; false when it could not be removed (a missing file included).
-bool DeleteLogFile(const std::string &path);
+bool DeleteLogFile(const std::string& path);
 
 // Renames `from` to `to` (on the same file system); false when it could not be done.
-bool MoveLogFile(const std::string &from, const std::string &to);
+bool MoveLogFile(const std::string& from, const std::string& to);
 
 } // namespace platform

@@ -13,9 +13,9 @@ namespace {
 std::string Unescape(const std::string& field) {
     std::string out;
     for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && field.size() - i >= 4 &&
-            field[i + 1] >= '0' && field[i + 1] <= '3' && field[i + 2] >= '0' &&
-            field[i + 2] <= '7' && field[i + 3] >= '0' && field[i + 3] <= '7') {
+        if (field[i] == '\\' && field.size() - i >= 4 && field[i + 1] >= '0' &&
+            field[i + 1] <= '3' && field[i + 2] >= '0' && field[i + 2] <= '7' &&
+            field[i + 3] >= '0' && field[i + 3] <= '7') {
             out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
                                      (field[i + 3] - '0'));
             i += 3;

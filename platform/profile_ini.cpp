@@ -49,7 +49,7 @@ bool EqualsNoCaseAscii(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::uint32_t CopyOut(std::string_view value, char *out, std::uint32_t outSize) {
+std::uint32_t CopyOut(std::string_view value, char* out, std::uint32_t outSize) {
     if (out == nullptr || outSize == 0) {
         return 0;
     }
@@ -83,19 +83,19 @@ std::string WindowsDirectory() {
             return g_windowsDirOverride;
         }
     }
-    const char *env = std::getenv("DOCSALVE_WINDOWS_DIR");
+    const char* env = std::getenv("DOCSALVE_WINDOWS_DIR");
     if (env != nullptr && *env != '\0') {
         return env;
     }
     return "/etc";
 }
 
-void SetWindowsDirectoryOverride(const std::string &folder) {
+void SetWindowsDirectoryOverride(const std::string& folder) {
     std::lock_guard<std::mutex> lock(g_windowsDirMutex);
     g_windowsDirOverride = folder;
 }
 
-std::string ResolveProfilePath(const std::string &fileName) {
+std::string ResolveProfilePath(const std::string& fileName) {
     if (fileName.find('/') != std::string::npos) {
         return fileName;
     }
@@ -106,7 +106,7 @@ std::string ResolveProfilePath(const std::string &fileName) {
     return folder + fileName;
 }
 
-bool ReadSmallTextFile(const std::string &path, std::string &text) {
+bool ReadSmallTextFile(const std::string& path, std::string& text) {
     text.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -139,8 +139,8 @@ bool ReadSmallTextFile(const std::string &path, std::string &text) {
     return ok;
 }
 
-bool FindProfileValue(const std::string &text, const std::string &section, const std::string &key,
-                      std::string &value) {
+bool FindProfileValue(const std::string& text, const std::string& section, const std::string& key,
+                      std::string& value) {
     std::string_view rest(text);
     // Editors on Linux sometimes save a byte-order mark; it is not part of the first line.
     if (rest.substr(0, 3) == "\xEF\xBB\xBF") {
@@ -187,9 +187,9 @@ bool FindProfileValue(const std::string &text, const std::string &section, const
     return false;
 }
 
-std::uint32_t GetPrivateProfileStringA(const char *section, const char *key,
-                                       const char *defaultValue, char *out, std::uint32_t outSize,
-                                       const char *fileName) {
+std::uint32_t GetPrivateProfileStringA(const char* section, const char* key,
+                                       const char* defaultValue, char* out, std::uint32_t outSize,
+                                       const char* fileName) {
     std::string_view def = defaultValue == nullptr ? std::string_view{} : defaultValue;
     while (!def.empty() && def.back() == ' ') {
         def.remove_suffix(1);
@@ -206,8 +206,8 @@ std::uint32_t GetPrivateProfileStringA(const char *section, const char *key,
     return CopyOut(value, out, outSize);
 }
 
-std::uint32_t GetPrivateProfileIntA(const char *section, const char *key, int defaultValue,
-                                    const char *fileName) {
+std::uint32_t GetPrivateProfileIntA(const char* section, const char* key, int defaultValue,
+                                    const char* fileName) {
     char buffer[256];
     if (GetPrivateProfileStringA(section, key, "", buffer, sizeof buffer, fileName) == 0) {
         return static_cast<std::uint32_t>(defaultValue);

@@ -10,8 +10,8 @@
 namespace platform {
 namespace {
 
-constexpr const char *kDefaultRegistryFile = "/etc/docsalve/registry.ini";
-constexpr const char *kLocalMachineRoot = "HKEY_LOCAL_MACHINE\\";
+constexpr const char* kDefaultRegistryFile = "/etc/docsalve/registry.ini";
+constexpr const char* kLocalMachineRoot = "HKEY_LOCAL_MACHINE\\";
 
 std::mutex g_registryMutex;
 std::string g_registryOverride;
@@ -25,19 +25,19 @@ std::string RegistryFilePath() {
             return g_registryOverride;
         }
     }
-    const char *env = std::getenv("DOCSALVE_REGISTRY_FILE");
+    const char* env = std::getenv("DOCSALVE_REGISTRY_FILE");
     if (env != nullptr && *env != '\0') {
         return env;
     }
     return kDefaultRegistryFile;
 }
 
-void SetRegistryFileOverride(const std::string &path) {
+void SetRegistryFileOverride(const std::string& path) {
     std::lock_guard<std::mutex> lock(g_registryMutex);
     g_registryOverride = path;
 }
 
-bool RegistryReadLocalMachineString(const char *subKey, const char *valueName, char *out,
+bool RegistryReadLocalMachineString(const char* subKey, const char* valueName, char* out,
                                     std::uint32_t outSize) {
     if (out != nullptr && outSize > 0) {
         out[0] = '\0';

@@ -15,12 +15,12 @@
 namespace platform {
 
 std::string RegistryFilePath();
-void SetRegistryFileOverride(const std::string &path);
+void SetRegistryFileOverride(const std::string& path);
 
 // Reads the string value `valueName` of the key `subKey` under HKEY_LOCAL_MACHINE into `out`
 // (capacity `outSize` bytes, NUL included). False, with `out` emptied, when the store, the key
 // or the value is missing, or when the value with its NUL does not fit.
-bool RegistryReadLocalMachineString(const char *subKey, const char *valueName, char *out,
+bool RegistryReadLocalMachineString(const char* subKey, const char* valueName, char* out,
                                     std::uint32_t outSize);
 
 } // namespace platform

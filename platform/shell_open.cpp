@@ -15,12 +15,12 @@ std::string g_openerOverride;
 
 } // namespace
 
-void SetShellOpenCommandOverride(const std::string &command) {
+void SetShellOpenCommandOverride(const std::string& command) {
     std::lock_guard<std::mutex> lock(g_openerMutex);
     g_openerOverride = command;
 }
 
-bool ShellOpenFile(const std::string &path) {
+bool ShellOpenFile(const std::string& path) {
     std::string opener;
     {
         std::lock_guard<std::mutex> lock(g_openerMutex);
@@ -28,7 +28,7 @@ bool ShellOpenFile(const std::string &path) {
     }
     // Everything the child needs is made before fork: between fork and exec a threaded
     // program may only make async-signal-safe calls.
-    char *const argv[] = {opener.data(), const_cast<char *>(path.c_str()), nullptr};
+    char* const argv[] = {opener.data(), const_cast<char*>(path.c_str()), nullptr};
 
     // Fork twice: the middle process exits at once and is reaped here, so the opener is
     // adopted by init and never left as a zombie nor waited for.

@@ -9,9 +9,9 @@ namespace platform {
 
 // Starts the opener for `path` and returns at once. True when the opener was started; whether
 // it found a program for the file is not known and not waited for.
-bool ShellOpenFile(const std::string &path);
+bool ShellOpenFile(const std::string& path);
 
 // Replaces "xdg-open" as the opener (for tests); an empty text restores it.
-void SetShellOpenCommandOverride(const std::string &command);
+void SetShellOpenCommandOverride(const std::string& command);
 
 } // namespace platform

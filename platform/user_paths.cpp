@@ -18,18 +18,18 @@ std::mutex g_pathsMutex;
 std::string g_moduleOverride;
 std::string g_reportDirOverride;
 
-bool IsAbsoluteEnv(const char *value) {
+bool IsAbsoluteEnv(const char* value) {
     return value != nullptr && value[0] == '/';
 }
 
 std::string HomeDirectory() {
-    const char *home = std::getenv("HOME");
+    const char* home = std::getenv("HOME");
     if (IsAbsoluteEnv(home)) {
         return home;
     }
     std::vector<char> buffer(16384);
     passwd entry{};
-    passwd *found = nullptr;
+    passwd* found = nullptr;
     if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
         found != nullptr && IsAbsoluteEnv(found->pw_dir)) {
         return found->pw_dir;
@@ -39,7 +39,7 @@ std::string HomeDirectory() {
 
 } // namespace
 
-std::uint32_t GetModuleFileNameA(char *out, std::uint32_t outSize) {
+std::uint32_t GetModuleFileNameA(char* out, std::uint32_t outSize) {
     if (out == nullptr || outSize == 0) {
         return 0;
     }
@@ -63,13 +63,13 @@ std::uint32_t GetModuleFileNameA(char *out, std::uint32_t outSize) {
     return static_cast<std::uint32_t>(n);
 }
 
-void SetModuleFileNameOverride(const std::string &path) {
+void SetModuleFileNameOverride(const std::string& path) {
     std::lock_guard<std::mutex> lock(g_pathsMutex);
     g_moduleOverride = path;
 }
 
 std::string UserRuntimeDirectory() {
-    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     return IsAbsoluteEnv(runtime) ? std::string(runtime) : std::string("/tmp");
 }
 
@@ -80,7 +80,7 @@ std::string ReportLogDirectory() {
             return g_reportDirOverride;
         }
     }
-    const char *state = std::getenv("XDG_STATE_HOME");
+    const char* state = std::getenv("XDG_STATE_HOME");
     if (IsAbsoluteEnv(state)) {
         return std::string(state) + "/docsalve";
     }
@@ -91,17 +91,17 @@ std::string ReportLogDirectory() {
     return home + "/.local/state/docsalve";
 }
 
-void SetReportLogDirectoryOverride(const std::string &folder) {
+void SetReportLogDirectoryOverride(const std::string& folder) {
     std::lock_guard<std::mutex> lock(g_pathsMutex);
     g_reportDirOverride = folder;
 }
 
-bool IsExistingDirectory(const std::string &path) {
+bool IsExistingDirectory(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool CreateDirectories(const std::string &folder) {
+bool CreateDirectories(const std::string& folder) {
     if (folder.empty()) {
         return false;
     }

@@ -11,8 +11,8 @@ namespace platform {
 // `outSize` bytes, NUL included), cut to outSize - 1 bytes when longer. Returns the number of
 // bytes copied, 0 on failure. SetModuleFileNameOverride (for tests) replaces the real path;
 // an empty text removes the override.
-std::uint32_t GetModuleFileNameA(char *out, std::uint32_t outSize);
-void SetModuleFileNameOverride(const std::string &path);
+std::uint32_t GetModuleFileNameA(char* out, std::uint32_t outSize);
+void SetModuleFileNameOverride(const std::string& path);
 
 // $XDG_RUNTIME_DIR when it is an absolute path, else /tmp.
 std::string UserRuntimeDirectory();
@@ -22,13 +22,13 @@ std::string UserRuntimeDirectory();
 // HOME is unset). An installed program's own folder is not writable, so its logs live here.
 // SetReportLogDirectoryOverride (for tests) replaces it; an empty text removes the override.
 std::string ReportLogDirectory();
-void SetReportLogDirectoryOverride(const std::string &folder);
+void SetReportLogDirectoryOverride(const std::string& folder);
 
 // Creates `folder` and its missing parents with mode 0700; true when it exists afterwards as a
 // directory.
-bool CreateDirectories(const std::string &folder);
+bool CreateDirectories(const std::string& folder);
 
 // True when `path` names an existing directory.
-bool IsExistingDirectory(const std::string &path);
+bool IsExistingDirectory(const std::string& path);
 
 } // namespace platform

@@ -22,7 +22,7 @@ constexpr std::size_t kMaxPacket = 8192;
 std::mutex g_socketPathMutex;
 std::string g_socketPathOverride;
 
-bool MakeAddress(const std::string &path, sockaddr_un &address) {
+bool MakeAddress(const std::string& path, sockaddr_un& address) {
     std::memset(&address, 0, sizeof address);
     address.sun_family = AF_UNIX;
     if (path.empty() || path.size() >= sizeof address.sun_path) {
@@ -32,7 +32,7 @@ bool MakeAddress(const std::string &path, sockaddr_un &address) {
     return true;
 }
 
-int ConnectTo(const std::string &path) {
+int ConnectTo(const std::string& path) {
     sockaddr_un address{};
     if (!MakeAddress(path, address)) {
         return -1;
@@ -41,7 +41,7 @@ int ConnectTo(const std::string &path) {
     if (fd < 0) {
         return -1;
     }
-    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0) {
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         ::close(fd);
         return -1;
     }
@@ -50,7 +50,7 @@ int ConnectTo(const std::string &path) {
 
 } // namespace
 
-std::string ViewerSocketPath(const std::string &name) {
+std::string ViewerSocketPath(const std::string& name) {
     {
         std::lock_guard<std::mutex> lock(g_socketPathMutex);
         if (!g_socketPathOverride.empty()) {
@@ -65,12 +65,12 @@ std::string ViewerSocketPath(const std::string &name) {
     return folder + "/" + name;
 }
 
-void SetViewerSocketPathOverride(const std::string &path) {
+void SetViewerSocketPathOverride(const std::string& path) {
     std::lock_guard<std::mutex> lock(g_socketPathMutex);
     g_socketPathOverride = path;
 }
 
-std::unique_ptr<ViewerWindow> ViewerWindow::Find(const std::string &name) {
+std::unique_ptr<ViewerWindow> ViewerWindow::Find(const std::string& name) {
     const std::string path = ViewerSocketPath(name);
     struct stat st {};
     // Log lines name the user's files; they go only to a viewer of the same user.
@@ -159,7 +159,7 @@ bool ViewerWindow::Send(std::span<const std::uint8_t> record) {
     }
 }
 
-std::unique_ptr<ViewerListener> ViewerListener::Listen(const std::string &path) {
+std::unique_ptr<ViewerListener> ViewerListener::Listen(const std::string& path) {
     sockaddr_un address{};
     if (!MakeAddress(path, address)) {
         return nullptr;
@@ -180,7 +180,7 @@ std::unique_ptr<ViewerListener> ViewerListener::Listen(const std::string &path) 
     if (fd < 0) {
         return nullptr;
     }
-    if (::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::chmod(path.c_str(), 0600) != 0 || ::listen(fd, 16) != 0) {
         ::close(fd);
         return nullptr;

@@ -17,8 +17,8 @@ namespace platform {
 
 // The socket path for the viewer name `name`. SetViewerSocketPathOverride (for tests) replaces
 // it for every name; an empty text removes the override.
-std::string ViewerSocketPath(const std::string &name);
-void SetViewerSocketPathOverride(const std::string &path);
+std::string ViewerSocketPath(const std::string& name);
+void SetViewerSocketPathOverride(const std::string& path);
 
 // A viewer does not have to answer quickly, but one that hangs must not stop the program for
 // good: a record not answered within this time counts as lost and the viewer as gone.
@@ -28,15 +28,15 @@ class ViewerWindow {
 public:
     // Connects to the viewer listening under `name`; null when none listens or the socket
     // belongs to another user.
-    static std::unique_ptr<ViewerWindow> Find(const std::string &name);
+    static std::unique_ptr<ViewerWindow> Find(const std::string& name);
 
     struct Key {
         explicit Key() = default;
     };
     ViewerWindow(Key, int fd) : m_fd(fd) {}
     ~ViewerWindow();
-    ViewerWindow(const ViewerWindow &) = delete;
-    ViewerWindow &operator=(const ViewerWindow &) = delete;
+    ViewerWindow(const ViewerWindow&) = delete;
+    ViewerWindow& operator=(const ViewerWindow&) = delete;
 
     // True while the viewer keeps its end of the connection open.
     [[nodiscard]] bool IsAlive();
@@ -54,7 +54,7 @@ class ViewerListener {
 public:
     // Listens at `path`, replacing a socket file that nobody listens on any more. Null when
     // another viewer already listens there or the socket cannot be made.
-    static std::unique_ptr<ViewerListener> Listen(const std::string &path);
+    static std::unique_ptr<ViewerListener> Listen(const std::string& path);
 
     struct Key {
         explicit Key() = default;
@@ -62,8 +62,8 @@ public:
     ViewerListener(Key, int fd, std::string path) : m_listenFd(fd), m_path(std::move(path)) {}
     // Closes every connection and removes the socket file.
     ~ViewerListener();
-    ViewerListener(const ViewerListener &) = delete;
-    ViewerListener &operator=(const ViewerListener &) = delete;
+    ViewerListener(const ViewerListener&) = delete;
+    ViewerListener& operator=(const ViewerListener&) = delete;
 
     // Waits up to `timeoutMs` milliseconds (negative: without limit) for the next packet from
     // any sender, answers it and returns its bytes. Nothing on timeout, when a signal

@@ -125,11 +125,17 @@ private:
 MessageWindow::MessageWindow(Handler handler)
     : m_core(std::make_shared<WindowCore>(std::move(handler))) {}
 
-MessageWindow::~MessageWindow() { m_core->Close(); }
+MessageWindow::~MessageWindow() {
+    m_core->Close();
+}
 
-void MessageWindow::SetWakeHook(std::function<void()> hook) { m_core->SetWakeHook(std::move(hook)); }
+void MessageWindow::SetWakeHook(std::function<void()> hook) {
+    m_core->SetWakeHook(std::move(hook));
+}
 
-void MessageWindow::DispatchPending() { m_core->DispatchPending(); }
+void MessageWindow::DispatchPending() {
+    m_core->DispatchPending();
+}
 
 bool MessageWindow::WaitAndDispatch(std::chrono::milliseconds timeout) {
     return m_core->WaitAndDispatch(timeout);
@@ -147,4 +153,3 @@ void DestroyWindow(const WindowHandle& window) {
 }
 
 } // namespace platform
-

@@ -26,8 +26,7 @@ template <class Record>
 void SendRecord(const platform::WindowHandle& window, std::uint32_t message,
                 std::unique_ptr<Record> record, platform::LPARAM lParam = 0) {
     Record* raw = record.release();
-    if (!platform::SendMessageA(window, message, reinterpret_cast<platform::WPARAM>(raw),
-                                lParam)) {
+    if (!platform::SendMessageA(window, message, reinterpret_cast<platform::WPARAM>(raw), lParam)) {
         delete raw;
     }
 }

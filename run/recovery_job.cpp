@@ -56,9 +56,9 @@ bool RecoveryJob::Start(const std::string& rootPath, const std::string& folder,
         m_scanThreads.push_back({engine, std::thread(ScanThreadProc, engine, device)});
     }
     auto returned = std::make_shared<std::atomic<bool>>(false);
-    m_walkThreads.push_back({notifyWindow, returned,
-                             std::thread(&RecoveryJob::WalkThreadProc, this, notifyWindow,
-                                         returned)});
+    m_walkThreads.push_back(
+        {notifyWindow, returned,
+         std::thread(&RecoveryJob::WalkThreadProc, this, notifyWindow, returned)});
     return true;
 }
 

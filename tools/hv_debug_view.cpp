@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr const char *kViewerName = "HV_DEBUG_VIEW";
+constexpr const char* kViewerName = "HV_DEBUG_VIEW";
 
 volatile std::sig_atomic_t g_stop = 0;
 
@@ -30,7 +30,7 @@ int Usage() {
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     std::string path = platform::ViewerSocketPath(kViewerName);
     long count = -1;
     for (int i = 1; i < argc; ++i) {
@@ -38,7 +38,7 @@ int main(int argc, char **argv) {
         if (arg == "--socket" && i + 1 < argc) {
             path = argv[++i];
         } else if (arg == "--count" && i + 1 < argc) {
-            char *end = nullptr;
+            char* end = nullptr;
             count = std::strtol(argv[++i], &end, 10);
             if (end == argv[i] || *end != '\0' || count <= 0) {
                 return Usage();

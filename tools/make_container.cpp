@@ -56,22 +56,22 @@ constexpr char kUsage[] =
     "OUTPUT is never overwritten.\n";
 
 struct EvpPkeyFree {
-    void operator()(EVP_PKEY *key) const noexcept { EVP_PKEY_free(key); }
+    void operator()(EVP_PKEY* key) const noexcept { EVP_PKEY_free(key); }
 };
 using EvpPkeyPtr = std::unique_ptr<EVP_PKEY, EvpPkeyFree>;
 
 struct EvpPkeyCtxFree {
-    void operator()(EVP_PKEY_CTX *ctx) const noexcept { EVP_PKEY_CTX_free(ctx); }
+    void operator()(EVP_PKEY_CTX* ctx) const noexcept { EVP_PKEY_CTX_free(ctx); }
 };
 using EvpPkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, EvpPkeyCtxFree>;
 
 struct EvpCipherCtxFree {
-    void operator()(EVP_CIPHER_CTX *ctx) const noexcept { EVP_CIPHER_CTX_free(ctx); }
+    void operator()(EVP_CIPHER_CTX* ctx) const noexcept { EVP_CIPHER_CTX_free(ctx); }
 };
 using EvpCipherCtxPtr = std::unique_ptr<EVP_CIPHER_CTX, EvpCipherCtxFree>;
 
 struct BioFree {
-    void operator()(BIO *bio) const noexcept { BIO_free(bio); }
+    void operator()(BIO* bio) const noexcept { BIO_free(bio); }
 };
 using BioPtr = std::unique_ptr<BIO, BioFree>;
 
@@ -84,8 +84,8 @@ public:
             ::close(m_fd);
         }
     }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
     int Get() const { return m_fd; }
     explicit operator bool() const { return m_fd >= 0; }
 
@@ -112,7 +112,7 @@ std::optional<std::uint64_t> ParseNumber(std::string_view text) {
 }
 
 // The options, or nothing after printing why they are not usable.
-std::optional<Options> ParseArguments(int argc, char **argv) {
+std::optional<Options> ParseArguments(int argc, char** argv) {
     Options options;
     std::vector<std::string> positional;
     for (int i = 1; i < argc; ++i) {
@@ -182,7 +182,7 @@ std::string OpenSslError() {
     return text.data();
 }
 
-bool WriteAll(int fd, const std::uint8_t *data, std::size_t size) {
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(fd, data, size);
         if (written < 0) {
@@ -202,7 +202,7 @@ struct Failure {
     std::string message;
 };
 
-EvpPkeyPtr ReadPublicKey(const std::string &path) {
+EvpPkeyPtr ReadPublicKey(const std::string& path) {
     BioPtr bio(BIO_new_file(path.c_str(), "r"));
     if (!bio) {
         throw Failure{path + ": cannot open: " + OpenSslError()};
@@ -220,7 +220,7 @@ EvpPkeyPtr ReadPublicKey(const std::string &path) {
 
 // RSA PKCS #1 v1.5 encryption of `aesKey`, reversed into the least significant byte first order
 // in which CryptoAPI hands cipher texts over.
-std::vector<std::uint8_t> WrapKey(EVP_PKEY *publicKey, std::span<const std::uint8_t> aesKey) {
+std::vector<std::uint8_t> WrapKey(EVP_PKEY* publicKey, std::span<const std::uint8_t> aesKey) {
     EvpPkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, publicKey, nullptr));
     std::vector<std::uint8_t> wrapped(kWrappedKeySize);
     std::size_t length = wrapped.size();
@@ -234,7 +234,7 @@ std::vector<std::uint8_t> WrapKey(EVP_PKEY *publicKey, std::span<const std::uint
     return wrapped;
 }
 
-const EVP_CIPHER *CbcCipher(std::size_t keyBytes) {
+const EVP_CIPHER* CbcCipher(std::size_t keyBytes) {
     switch (keyBytes) {
     case 24:
         return EVP_aes_192_cbc();
@@ -288,7 +288,7 @@ private:
     int m_outFd;
 };
 
-void WriteContainer(const Options &options, int outFd) {
+void WriteContainer(const Options& options, int outFd) {
     EvpPkeyPtr publicKey = ReadPublicKey(options.publicKeyPath);
 
     FileDescriptor document(::open(options.documentPath.c_str(), O_RDONLY | O_CLOEXEC));
@@ -351,7 +351,7 @@ void WriteContainer(const Options &options, int outFd) {
     std::fill(aesKey.begin(), aesKey.end(), std::uint8_t{0});
 }
 
-int Run(int argc, char **argv) {
+int Run(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::string_view(argv[i]) == "--help" || std::string_view(argv[i]) == "-h") {
             std::fputs(kUsage, stdout);
@@ -377,7 +377,7 @@ int Run(int argc, char **argv) {
         if (::fsync(output.Get()) != 0 && errno != EINVAL) {
             throw Failure{std::string("sync failed: ") + std::strerror(errno)};
         }
-    } catch (const Failure &failure) {
+    } catch (const Failure& failure) {
         // The file is ours (O_EXCL), so a half-written container is not left behind.
         ::unlink(options->outputPath.c_str());
         std::fprintf(stderr, "make-container: %s\n", failure.message.c_str());
@@ -388,10 +388,10 @@ int Run(int argc, char **argv) {
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     try {
         return Run(argc, argv);
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "make-container: %s\n", e.what());
         return kExitFailure;
     }

@@ -16,9 +16,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char *kPrefix = "[2021-03-03][14:05:09:007]";
+constexpr const char* kPrefix = "[2021-03-03][14:05:09:007]";
 
-std::vector<std::string> SplitCrLf(const std::string &text) {
+std::vector<std::string> SplitCrLf(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
@@ -31,9 +31,9 @@ std::vector<std::string> SplitCrLf(const std::string &text) {
 } // namespace
 
 struct PrefixCase {
-    const char *name;
-    const char *module;
-    const char *want;
+    const char* name;
+    const char* module;
+    const char* want;
 };
 
 TEST(ReportLogName, PrefixDropsTheExtensionAndOneMoreCharacter) {
@@ -46,7 +46,7 @@ TEST(ReportLogName, PrefixDropsTheExtensionAndOneMoreCharacter) {
         {"dot first", ".hidden", ""},
         {"a multi-byte character goes whole", "/t/\xE6\x81\xA2\xE5\xA4\x8D.exe", "/t/\xE6\x81\xA2"},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(ReportLogPrefix(c.module), c.want);
     }
@@ -54,7 +54,7 @@ TEST(ReportLogName, PrefixDropsTheExtensionAndOneMoreCharacter) {
 
 struct StampCase {
     platform::LogTime time;
-    const char *want;
+    const char* want;
 };
 
 TEST(ReportLogName, StampFieldsAreZeroPadded) {
@@ -64,7 +64,7 @@ TEST(ReportLogName, StampFieldsAreZeroPadded) {
         {{2030, 12, 31, 23, 59, 59, 999}, "2030-12-31-235959999"},
         {{2000, 10, 10, 0, 0, 0, 0}, "2000-10-10-000000000"},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.want);
         EXPECT_EQ(ReportLogStamp(c.time), c.want);
     }
@@ -92,7 +92,7 @@ TEST_F(DiagLogSandbox, NewPathCreatesTheFolderButNoFile) {
 }
 
 struct EntryCase {
-    const char *name;
+    const char* name;
     int status;
     int success;
     std::vector<std::string> want;
@@ -121,7 +121,7 @@ TEST(ReportLogEntries, TextsPerOutcome) {
          0,
          {"被感染文件 /in/a.docx.WNCRY", "恢复失败！"}},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(ReportEntryTexts("/in/a.docx.WNCRY", "/out/a.docx", c.status, c.success), c.want);
     }

@@ -79,9 +79,8 @@ TEST(DocsalveCli, RecoversWhatItsKeysOpenAndReportsTheRest) {
         if (r["status"] == "decrypted") {
             const std::string output = r["output"];
             const std::string container = r["container"];
-            const std::string rel =
-                container.substr(tree.dir.Path().size() + 1, container.size() -
-                                                                 tree.dir.Path().size() - 7);
+            const std::string rel = container.substr(tree.dir.Path().size() + 1,
+                                                     container.size() - tree.dir.Path().size() - 7);
             EXPECT_EQ(Text(output), tree.originals[rel]) << output;
         } else {
             EXPECT_TRUE(r["output"].is_null());
@@ -172,7 +171,8 @@ TEST(DocsalveCli, UsageErrorsExitTwoBeforeTouchingAnything) {
     TempDir dir;
     std::filesystem::create_directory(dir / "tree");
     WriteFile(dir / "short.keyblob", "not a key");
-    const std::string rsa1024 = std::string(DOCSALVE_SOURCE_DIR) + "/tests/data/rsa1024-private.keyblob";
+    const std::string rsa1024 =
+        std::string(DOCSALVE_SOURCE_DIR) + "/tests/data/rsa1024-private.keyblob";
     const std::vector<std::vector<std::string>> cases = {
         {},
         {dir / "tree"},

@@ -32,7 +32,7 @@ Bytes Hex(std::string_view text) {
     return out;
 }
 
-AesDecryptor Keyed(const Bytes &key) {
+AesDecryptor Keyed(const Bytes& key) {
     AesDecryptor aes;
     EXPECT_EQ(aes.SetKey(key.data(), static_cast<std::uint32_t>(key.size())), 0);
     return aes;
@@ -41,7 +41,7 @@ AesDecryptor Keyed(const Bytes &key) {
 // ---- Single-block known answers (FIPS-197 Appendix C) --------------------------------------
 
 struct BlockCase {
-    const char *name;
+    const char* name;
     Bytes key;
     Bytes cipher;
     Bytes plain;
@@ -59,7 +59,7 @@ const BlockCase kBlockCases[] = {
 };
 
 TEST(AesDecryptorBlock, KnownAnswersWithLengthInBytesOrBits) {
-    for (const auto &c : kBlockCases) {
+    for (const auto& c : kBlockCases) {
         for (std::uint32_t unit : {1u, 8u}) {
             SCOPED_TRACE(c.name);
             SCOPED_TRACE(unit == 1 ? "length in bytes" : "length in bits");
@@ -79,7 +79,7 @@ TEST(AesDecryptorBlock, KnownAnswersWithLengthInBytesOrBits) {
 // ---- CBC known answers (SP 800-38A F.2.2, F.2.4, F.2.6) ------------------------------------
 
 struct CbcCase {
-    const char *name;
+    const char* name;
     Bytes key;
     Bytes cipher;
 };
@@ -108,7 +108,7 @@ const CbcCase kCbcCases[] = {
 enum class Feed { OneCall, Split16And48, InPlace };
 
 TEST(AesDecryptorCbc, KnownAnswersAcrossFeeds) {
-    for (const auto &c : kCbcCases) {
+    for (const auto& c : kCbcCases) {
         for (Feed feed : {Feed::OneCall, Feed::Split16And48, Feed::InPlace}) {
             SCOPED_TRACE(c.name);
             SCOPED_TRACE(static_cast<int>(feed));
@@ -140,7 +140,7 @@ TEST(AesDecryptorCbc, KnownAnswersAcrossFeeds) {
 
 TEST(AesDecryptorRefusal, UnacceptedKeyLengthKeepsTheContext) {
     const Bytes key(64, 0x3C);
-    const BlockCase &previous = kBlockCases[0];
+    const BlockCase& previous = kBlockCases[0];
     for (std::uint32_t length : {0u, 1u, 15u, 17u, 20u, 33u, 64u, 127u, 129u, 160u, 512u}) {
         SCOPED_TRACE(length);
         // An unkeyed context stays unkeyed.
@@ -196,7 +196,7 @@ TEST(AesDecryptorCbc, ZeroLengthSucceedsAndChangesNothing) {
 // ---- Alignment -----------------------------------------------------------------------------
 
 TEST(AesDecryptorCbc, AnyAlignmentGivesTheSameResult) {
-    const auto &c = kCbcCases[2];
+    const auto& c = kCbcCases[2];
     const AesDecryptor aes = Keyed(c.key);
     for (std::size_t inOffset = 0; inOffset < 8; ++inOffset) {
         for (std::size_t outOffset = 0; outOffset < 8; ++outOffset) {
@@ -219,12 +219,12 @@ TEST(AesDecryptorCbc, AnyAlignmentGivesTheSameResult) {
 // ---- Cross-check with OpenSSL --------------------------------------------------------------
 
 struct EvpCipherCtxFree {
-    void operator()(EVP_CIPHER_CTX *ctx) const noexcept { EVP_CIPHER_CTX_free(ctx); }
+    void operator()(EVP_CIPHER_CTX* ctx) const noexcept { EVP_CIPHER_CTX_free(ctx); }
 };
 using EvpCipherCtxPtr = std::unique_ptr<EVP_CIPHER_CTX, EvpCipherCtxFree>;
 
-Bytes OpenSslCbcDecrypt(const Bytes &key, const Bytes &iv, const Bytes &cipher) {
-    const EVP_CIPHER *type = key.size() == 16   ? EVP_aes_128_cbc()
+Bytes OpenSslCbcDecrypt(const Bytes& key, const Bytes& iv, const Bytes& cipher) {
+    const EVP_CIPHER* type = key.size() == 16   ? EVP_aes_128_cbc()
                              : key.size() == 24 ? EVP_aes_192_cbc()
                                                 : EVP_aes_256_cbc();
     EvpCipherCtxPtr ctx(EVP_CIPHER_CTX_new());
@@ -247,7 +247,7 @@ TEST(AesDecryptorCbc, MatchesOpenSslOnRandomData) {
     std::mt19937 rng(20240517);
     auto randomBytes = [&rng](std::size_t n) {
         Bytes b(n);
-        for (auto &byte : b)
+        for (auto& byte : b)
             byte = static_cast<std::uint8_t>(rng());
         return b;
     };

@@ -68,8 +68,8 @@ TEST(RansomDecryptor, DecryptsBodiesToTheirRecordedSize) {
                                   dir / "in/report.docx.WNCRY",
                                   {c.keyBytes, c.originalSize, c.fillerBytes}));
 
-        const std::string written = Decryptor().DecryptContainer(dir / "in/report.docx.WNCRY",
-                                                                 dir / "out");
+        const std::string written =
+            Decryptor().DecryptContainer(dir / "in/report.docx.WNCRY", dir / "out");
         ASSERT_EQ(written, dir / "out/report.docx");
         auto want = document;
         if (c.originalSize >= 0) {
@@ -86,7 +86,9 @@ void Patch(const std::string& path, std::size_t offset, const std::vector<std::u
     WriteFile(path, content);
 }
 
-void Truncate(const std::string& path, std::size_t size) { std::filesystem::resize_file(path, size); }
+void Truncate(const std::string& path, std::size_t size) {
+    std::filesystem::resize_file(path, size);
+}
 
 struct RefusalCase {
     const char* label;
@@ -98,9 +100,13 @@ struct RefusalCase {
 TEST(RansomDecryptor, RefusesWithoutWritingAnything) {
     const RefusalCase cases[] = {
         {"wrong magic", "report.docx.WNCRY", false,
-         [](const std::string& p) { Patch(p, 0, {'W', 'A', 'N', 'A', 'C', 'R', 'Y', '?'}); }},
+         [](const std::string& p) {
+             Patch(p, 0, {'W', 'A', 'N', 'A', 'C', 'R', 'Y', '?'});
+         }},
         {"key length 255", "report.docx.WNCRY", false,
-         [](const std::string& p) { Patch(p, 8, {0xFF, 0x00, 0x00, 0x00}); }},
+         [](const std::string& p) {
+             Patch(p, 8, {0xFF, 0x00, 0x00, 0x00});
+         }},
         {"key wrapped for another key pair", "report.docx.WNCRY", true, nullptr},
         {"wrapped key damaged", "report.docx.WNCRY", false,
          [](const std::string& p) { Patch(p, 12 + 100, {0x5A}); }},
@@ -140,8 +146,8 @@ TEST(RansomDecryptor, NamesTheDocumentWithoutOverwriting) {
     std::filesystem::create_directories(dir / "out");
     const auto document = RandomBytes(3000, 5);
     WriteFile(dir / "WNCRY/report.docx", document);
-    ASSERT_TRUE(MakeContainer(DemoPublicKey(), dir / "WNCRY/report.docx",
-                              dir / "WNCRY/report.docx.WNCRY"));
+    ASSERT_TRUE(
+        MakeContainer(DemoPublicKey(), dir / "WNCRY/report.docx", dir / "WNCRY/report.docx.WNCRY"));
     WriteFile(dir / "out/report.docx", "already here");
 
     // A folder named WNCRY does not confuse the naming; the taken name gets a number; a folder
@@ -150,9 +156,9 @@ TEST(RansomDecryptor, NamesTheDocumentWithoutOverwriting) {
         Decryptor().DecryptContainer(dir / "WNCRY/report.docx.WNCRY", dir / "out/");
     EXPECT_EQ(first, dir / "out/report(1).docx");
     EXPECT_EQ(ReadFile(first), document);
-    EXPECT_EQ(ReadFile(dir / "out/report.docx"),
-              std::vector<std::uint8_t>({'a', 'l', 'r', 'e', 'a', 'd', 'y', ' ', 'h', 'e', 'r',
-                                         'e'}));
+    EXPECT_EQ(
+        ReadFile(dir / "out/report.docx"),
+        std::vector<std::uint8_t>({'a', 'l', 'r', 'e', 'a', 'd', 'y', ' ', 'h', 'e', 'r', 'e'}));
     EXPECT_EQ(Decryptor().DecryptContainer(dir / "WNCRY/report.docx.WNCRY", dir / "out"),
               dir / "out/report(2).docx");
 }

@@ -13,15 +13,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char *kPrefix = "[2021-03-03][14:05:09:007]";
+constexpr const char* kPrefix = "[2021-03-03][14:05:09:007]";
 
 } // namespace
 
 // --- The number rule of "OUTPUT" ---------------------------------------------------------
 
 struct NumberCase {
-    const char *name;
-    const char *settings; // the [DEBUG] lines, or null for no settings file
+    const char* name;
+    const char* settings; // the [DEBUG] lines, or null for no settings file
     std::int32_t want;
 };
 
@@ -42,7 +42,7 @@ TEST_F(DiagLogSandbox, ReadNumberFollowsOctalHexDecimalOrder) {
         {"trailing text ignored", "OUTPUT=12abc\n", 12},
         {"key name without regard to case", "output=4\n", 4},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::error_code ignored;
         fs::remove(m_windowsDir / "VEXO.INI", ignored);
@@ -56,10 +56,10 @@ TEST_F(DiagLogSandbox, ReadNumberFollowsOctalHexDecimalOrder) {
 // --- Line format and its cuts ------------------------------------------------------------
 
 struct LineCase {
-    const char *name;
+    const char* name;
     std::size_t messageLength;
     std::size_t wantLength;
-    const char *wantEnd; // the line's last bytes after the message part
+    const char* wantEnd; // the line's last bytes after the message part
     std::size_t wantMessageBytes;
 };
 
@@ -73,7 +73,7 @@ TEST(DebugLogLine, CutsAtTheBufferLimit) {
         {"2021 bytes lose the line end", 2021, 2047, "", 2021},
         {"longer messages are cut to 2021 bytes", 2046, 2047, "", 2021},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string message(c.messageLength, 'm');
         const std::string line = DebugLogBuildLine(t, message);
@@ -108,9 +108,9 @@ TEST_F(DiagLogSandbox, PrintFormatsArguments) {
 // --- Target and rotation paths -----------------------------------------------------------
 
 struct PathCase {
-    const char *name;
-    const char *in;
-    const char *want;
+    const char* name;
+    const char* in;
+    const char* want;
 };
 
 TEST(DebugLogRotation, CutsAtTheLastDotAnywhere) {
@@ -120,7 +120,7 @@ TEST(DebugLogRotation, CutsAtTheLastDotAnywhere) {
         {"no dot: appended to the whole path", "/var/log/report", "/var/log/report2.log"},
         {"dot in a folder name", "/var/lo.g/report", "/var/lo2.log"},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(DebugLogRotationPath(c.in), c.want);
     }
@@ -149,7 +149,7 @@ TEST_F(DiagLogSandbox, LogSizeZeroKeepsOnlyTheLatestLine) {
 }
 
 struct SizeCase {
-    const char *name;
+    const char* name;
     std::size_t existingBytes;
     bool wantRotation;
 };
@@ -162,7 +162,7 @@ TEST_F(DiagLogSandbox, RotatesOnlyFilesLargerThanTheLimit) {
         {"exactly the limit", 1024, false},
         {"one byte over", 1025, true},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const fs::path log = m_root / "sized.log";
         const fs::path rotation = m_root / "sized2.log";
@@ -213,8 +213,8 @@ TEST_F(DiagLogSandbox, UnwritableTargetLosesTheLineButNotTheOtherOutputs) {
 // --- Settings: outputs, default file, data path ------------------------------------------
 
 struct OutputCase {
-    const char *name;
-    const char *settings; // null: no settings file
+    const char* name;
+    const char* settings; // null: no settings file
     bool wantFile;
     bool wantDebugger;
 };
@@ -231,7 +231,7 @@ TEST_F(DiagLogSandbox, OutputFlagsSelectTheOutputs) {
         {"1 is the file alone", "OUTPUT=1\n", true, false},
     };
     std::uint32_t tick = 20000;
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::error_code ignored;
         fs::remove(m_windowsDir / "VEXO.INI", ignored);
@@ -315,8 +315,8 @@ TEST_F(DiagLogSandbox, DataPathGetsItsSeparatorEvenWhenItHasOne) {
 // --- Refresh timing ----------------------------------------------------------------------
 
 struct TickStep {
-    const char *name;
-    const char *settings; // written before the step, or null to keep the file
+    const char* name;
+    const char* settings; // written before the step, or null to keep the file
     std::uint32_t tick;
     std::uint32_t wantOutput; // the flags in force after the step's line
 };
@@ -331,7 +331,7 @@ TEST_F(DiagLogSandbox, SettingsAreReadAgainOnlyAfterTenSeconds) {
         {"after the wrap, under 10 s", "OUTPUT=1\n", 9000, DEBUG_OUTPUT_DEBUGGER},
         {"after the wrap, over 10 s", nullptr, 10000, DEBUG_OUTPUT_FILE},
     };
-    for (const auto &s : steps) {
+    for (const auto& s : steps) {
         SCOPED_TRACE(s.name);
         if (s.settings != nullptr) {
             WriteSettings(s.settings);

@@ -27,7 +27,7 @@ TEST(DebugViewRecord, LongLineIsCutToKeepItsNul) {
 }
 
 struct BadRecordCase {
-    const char *name;
+    const char* name;
     std::size_t offset;
     std::uint8_t value;
     std::size_t length;
@@ -39,7 +39,7 @@ TEST(DebugViewRecord, DecodeRefusesMalformedRecords) {
         {"size field wrong", 0, 0x09, 2056},     {"kind field wrong", 4, 2, 2056},
         {"no NUL in the text", 2055, 'z', 2056},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const DebugViewRecord good = EncodeDebugViewRecord(std::string(2047, 'y'));
         std::vector<std::uint8_t> bytes(good.begin(), good.end());

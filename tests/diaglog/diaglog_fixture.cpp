@@ -52,16 +52,16 @@ void DiagLogSandbox::TearDown() {
     fs::remove_all(m_root, ignored);
 }
 
-void DiagLogSandbox::WriteSettings(const std::string &debugSection) const {
+void DiagLogSandbox::WriteSettings(const std::string& debugSection) const {
     WriteFile(m_windowsDir / "VEXO.INI", "[DEBUG]\n" + debugSection);
 }
 
-void DiagLogSandbox::WriteFile(const fs::path &path, const std::string &bytes) {
+void DiagLogSandbox::WriteFile(const fs::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
 }
 
-std::string DiagLogSandbox::ReadFile(const fs::path &path) {
+std::string DiagLogSandbox::ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();

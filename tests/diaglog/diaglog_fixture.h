@@ -29,9 +29,9 @@ protected:
     void TearDown() override;
 
     // Writes the settings file where the bare name is looked up.
-    void WriteSettings(const std::string &debugSection) const;
-    static void WriteFile(const std::filesystem::path &path, const std::string &bytes);
-    static std::string ReadFile(const std::filesystem::path &path);
+    void WriteSettings(const std::string& debugSection) const;
+    static void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+    static std::string ReadFile(const std::filesystem::path& path);
     std::vector<std::string> DebuggerLines();
 
     std::filesystem::path m_root;

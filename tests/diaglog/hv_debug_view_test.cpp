@@ -15,7 +15,7 @@
 
 namespace fs = std::filesystem;
 
-extern char **environ;
+extern char** environ;
 
 TEST_F(DiagLogSandbox, ViewerProgramPrintsEveryLine) {
     WriteSettings("OUTPUT=4\n");
@@ -28,7 +28,7 @@ TEST_F(DiagLogSandbox, ViewerProgramPrintsEveryLine) {
     std::string socketPath = m_socketPath.string();
     std::string countFlag = "--count";
     std::string count = "3";
-    char *const argv[] = {program.data(),   socketFlag.data(), socketPath.data(),
+    char* const argv[] = {program.data(),   socketFlag.data(), socketPath.data(),
                           countFlag.data(), count.data(),      nullptr};
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ), 0);

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr const char *kIni = "; settings\n"
+constexpr const char* kIni = "; settings\n"
                              "top=before any section\n"
                              "[Debug]\n"
                              "  Output  =  7  \n"
@@ -34,12 +34,12 @@ constexpr const char *kIni = "; settings\n"
 } // namespace
 
 struct StringCase {
-    const char *name;
-    const char *section;
-    const char *key;
-    const char *defaultValue;
+    const char* name;
+    const char* section;
+    const char* key;
+    const char* defaultValue;
     std::uint32_t size;
-    const char *want;
+    const char* want;
 };
 
 TEST_F(DiagLogSandbox, ProfileStringMatchesWindowsRules) {
@@ -60,7 +60,7 @@ TEST_F(DiagLogSandbox, ProfileStringMatchesWindowsRules) {
         {"missing section", "nowhere", "output", "d", 64, "d"},
         {"value cut to the buffer", "debug", "logname", "d", 5, "  qu"},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         char out[64] = "garbage";
         const std::uint32_t n = platform::GetPrivateProfileStringA(c.section, c.key, c.defaultValue,
@@ -83,8 +83,8 @@ TEST_F(DiagLogSandbox, ProfileFileWithFolderIsUsedAsGiven) {
 }
 
 struct IntCase {
-    const char *name;
-    const char *key;
+    const char* name;
+    const char* key;
     std::uint32_t want;
 };
 
@@ -101,18 +101,18 @@ TEST_F(DiagLogSandbox, ProfileIntReadsTheLeadingNumber) {
         {"empty value gives the default", "empty", 512},
         {"missing key gives the default", "nothing", 512},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(platform::GetPrivateProfileIntA("debug", c.key, 512, "test.ini"), c.want);
     }
 }
 
 struct RegistryCase {
-    const char *name;
-    const char *store; // null: no store file
+    const char* name;
+    const char* store; // null: no store file
     std::uint32_t size;
     bool wantFound;
-    const char *want;
+    const char* want;
 };
 
 TEST_F(DiagLogSandbox, RegistryStoreReadsStringValues) {
@@ -127,7 +127,7 @@ TEST_F(DiagLogSandbox, RegistryStoreReadsStringValues) {
         {"value too long is refused, not cut",
          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Halvorn\\Vexo]\ndatapath=abcde\n", 5, false, ""},
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::error_code ignored;
         std::filesystem::remove(m_registryFile, ignored);

@@ -18,12 +18,12 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kGenerousWaitMs = 10000;
-constexpr const char *kPrefix = "[2021-03-03][14:05:09:007]";
+constexpr const char* kPrefix = "[2021-03-03][14:05:09:007]";
 
 using Packet = std::optional<std::vector<std::uint8_t>>;
 
 // Receives on another thread, as a viewer process would, while the test writes lines.
-std::future<Packet> ReceiveAsync(platform::ViewerListener &listener) {
+std::future<Packet> ReceiveAsync(platform::ViewerListener& listener) {
     return std::async(std::launch::async,
                       [&listener] { return listener.Receive(kGenerousWaitMs); });
 }

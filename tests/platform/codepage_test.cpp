@@ -21,7 +21,7 @@ constexpr std::size_t npos = AnsiCodePage::npos;
 constexpr std::string_view kGbkTrailBackslash1 = "\x81\x5C";
 constexpr std::string_view kGbkTrailBackslash2 = "\xB1\x5C";
 
-const char *Name(AnsiCodePageId id) {
+const char* Name(AnsiCodePageId id) {
     switch (id) {
     case AnsiCodePageId::Utf8:
         return "UTF-8";
@@ -39,7 +39,7 @@ std::string Str(std::string_view a, std::string_view b = {}, std::string_view c 
 }
 
 struct LengthCase {
-    const char *name;
+    const char* name;
     AnsiCodePageId id;
     std::string text;
     std::size_t pos;
@@ -91,7 +91,7 @@ const LengthCase kLengthCases[] = {
 };
 
 TEST(CodePageCharLength, Table) {
-    for (const auto &c : kLengthCases) {
+    for (const auto& c : kLengthCases) {
         SCOPED_TRACE(std::string(Name(c.id)) + ": " + c.name);
         EXPECT_EQ(AnsiCodePage(c.id).CharLength(c.text, c.pos), c.want);
     }
@@ -127,7 +127,7 @@ TEST(CodePageCharLength, StaysInsideAndNeverSwallowsDotOrSlash) {
 }
 
 struct FindCharCase {
-    const char *name;
+    const char* name;
     AnsiCodePageId id;
     std::string text;
     char c;
@@ -156,14 +156,14 @@ const FindCharCase kFindCharCases[] = {
 };
 
 TEST(CodePageFindLastChar, Table) {
-    for (const auto &c : kFindCharCases) {
+    for (const auto& c : kFindCharCases) {
         SCOPED_TRACE(std::string(Name(c.id)) + ": " + c.name);
         EXPECT_EQ(AnsiCodePage(c.id).FindLast(c.text, c.c), c.want);
     }
 }
 
 struct FindTextCase {
-    const char *name;
+    const char* name;
     AnsiCodePageId id;
     std::string text;
     std::string needle;
@@ -187,14 +187,14 @@ const FindTextCase kFindTextCases[] = {
 };
 
 TEST(CodePageFindLastText, Table) {
-    for (const auto &c : kFindTextCases) {
+    for (const auto& c : kFindTextCases) {
         SCOPED_TRACE(std::string(Name(c.id)) + ": " + c.name);
         EXPECT_EQ(AnsiCodePage(c.id).FindLast(c.text, c.needle), c.want);
     }
 }
 
 struct EqualsCase {
-    const char *name;
+    const char* name;
     AnsiCodePageId id;
     std::string a;
     std::string b;
@@ -250,7 +250,7 @@ const EqualsCase kEqualsCases[] = {
 };
 
 TEST(CodePageEqualsNoCase, Table) {
-    for (const auto &c : kEqualsCases) {
+    for (const auto& c : kEqualsCases) {
         SCOPED_TRACE(std::string(Name(c.id)) + ": " + c.name);
         const AnsiCodePage page(c.id);
         EXPECT_EQ(page.EqualsNoCase(c.a, c.b), c.want);
@@ -259,7 +259,7 @@ TEST(CodePageEqualsNoCase, Table) {
 }
 
 struct Utf16Case {
-    const char *name;
+    const char* name;
     AnsiCodePageId id;
     std::u16string text;
     std::string want;
@@ -293,7 +293,7 @@ const Utf16Case kUtf16Cases[] = {
 };
 
 TEST(CodePageFromUtf16, Table) {
-    for (const auto &c : kUtf16Cases) {
+    for (const auto& c : kUtf16Cases) {
         SCOPED_TRACE(std::string(Name(c.id)) + ": " + c.name);
         EXPECT_EQ(AnsiCodePage(c.id).FromUtf16(c.text), c.want);
     }
@@ -310,7 +310,7 @@ TEST(CodePageFromUtf16, GbkPathSplitsAtTheRealSeparators) {
 }
 
 struct CharsetCase {
-    const char *charset;
+    const char* charset;
     AnsiCodePageId want;
 };
 
@@ -328,7 +328,7 @@ const CharsetCase kCharsetCases[] = {
 };
 
 TEST(CodePageActive, CharsetNames) {
-    for (const auto &c : kCharsetCases) {
+    for (const auto& c : kCharsetCases) {
         SCOPED_TRACE(c.charset);
         EXPECT_EQ(platform::CodePageIdForCharset(c.charset), c.want);
     }
@@ -352,7 +352,7 @@ TEST(CodePageActive, SetOverridesAndReadersSeeOneOfTheValues) {
         platform::SetActiveCodePage(k % 2 ? AnsiCodePageId::Gbk : AnsiCodePageId::Utf8);
     }
     stop = true;
-    for (auto &r : readers)
+    for (auto& r : readers)
         r.join();
     EXPECT_EQ(bad.load(), 0);
 

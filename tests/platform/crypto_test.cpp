@@ -39,30 +39,30 @@ constexpr std::size_t kPrime1Offset = kModulusOffset + 256;
 constexpr std::size_t kPrivateExponentOffset = kModulusOffset + 256 + 5 * 128;
 
 struct EvpPkeyFree {
-    void operator()(EVP_PKEY *key) const noexcept { EVP_PKEY_free(key); }
+    void operator()(EVP_PKEY* key) const noexcept { EVP_PKEY_free(key); }
 };
 using EvpPkeyPtr = std::unique_ptr<EVP_PKEY, EvpPkeyFree>;
 
 struct EvpPkeyCtxFree {
-    void operator()(EVP_PKEY_CTX *ctx) const noexcept { EVP_PKEY_CTX_free(ctx); }
+    void operator()(EVP_PKEY_CTX* ctx) const noexcept { EVP_PKEY_CTX_free(ctx); }
 };
 using EvpPkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, EvpPkeyCtxFree>;
 
 struct BioFree {
-    void operator()(BIO *bio) const noexcept { BIO_free(bio); }
+    void operator()(BIO* bio) const noexcept { BIO_free(bio); }
 };
 using BioPtr = std::unique_ptr<BIO, BioFree>;
 
-std::string SourcePath(const char *relative) {
+std::string SourcePath(const char* relative) {
     return std::string(DOCSALVE_SOURCE_DIR) + "/" + relative;
 }
 
-Bytes ReadFile(const char *relative) {
+Bytes ReadFile(const char* relative) {
     std::ifstream in(SourcePath(relative), std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-EvpPkeyPtr ReadPublicKey(const char *relative) {
+EvpPkeyPtr ReadPublicKey(const char* relative) {
     BioPtr bio(BIO_new_file(SourcePath(relative).c_str(), "r"));
     if (!bio) {
         return nullptr;
@@ -78,7 +78,7 @@ Bytes RandomBytes(std::size_t size) {
 
 // Encrypts `message` with the public key and `padding`, then reverses the result into the least
 // significant byte first order in which the containers carry it.
-Bytes Wrap(EVP_PKEY *publicKey, const Bytes &message, int padding = RSA_PKCS1_PADDING) {
+Bytes Wrap(EVP_PKEY* publicKey, const Bytes& message, int padding = RSA_PKCS1_PADDING) {
     EvpPkeyCtxPtr ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, publicKey, nullptr));
     std::size_t length = 0;
     if (!ctx || EVP_PKEY_encrypt_init(ctx.get()) != 1 ||
@@ -121,8 +121,8 @@ protected:
 };
 
 struct AcquireCase {
-    const char *name;
-    const char *providerName;
+    const char* name;
+    const char* providerName;
     std::uint32_t providerType;
     bool acquired;
 };
@@ -138,7 +138,7 @@ const AcquireCase kAcquireCases[] = {
 };
 
 TEST(CryptProviderAcquire, AcceptsOnlyTheRsaAesProvider) {
-    for (const auto &c : kAcquireCases) {
+    for (const auto& c : kAcquireCases) {
         SCOPED_TRACE(c.name);
         auto provider = platform::CryptProvider::Acquire(c.providerName, c.providerType,
                                                          platform::kCryptVerifyContext);
@@ -201,14 +201,14 @@ TEST_F(CryptoTest, CipherTextInTheWrongByteOrderFails) {
 }
 
 struct PaddingCase {
-    const char *name;
+    const char* name;
     // The full 256-byte encoded message before RSA, built from random filler.
     Bytes (*encode)();
 };
 
 Bytes EncodeWithPrefix(std::uint8_t first, std::uint8_t second, bool separator) {
     Bytes em(kCipherTextSize);
-    for (auto &byte : em) {
+    for (auto& byte : em) {
         while (byte == 0) {
             RAND_bytes(&byte, 1);
         }
@@ -234,7 +234,7 @@ const PaddingCase kBadPaddingCases[] = {
 };
 
 TEST_F(CryptoTest, InvalidPaddingFails) {
-    for (const auto &c : kBadPaddingCases) {
+    for (const auto& c : kBadPaddingCases) {
         for (int round = 0; round < 10; ++round) {
             SCOPED_TRACE(std::string(c.name) + ", round " + std::to_string(round));
             Bytes buffer = Wrap(m_demoPublic.get(), c.encode(), RSA_NO_PADDING);
@@ -269,10 +269,10 @@ TEST_F(CryptoTest, WrongBufferLengthFails) {
 }
 
 struct BadBlobCase {
-    const char *name;
+    const char* name;
     Bytes (*make)(Bytes demo);
     // What the CLI's refusal says.
-    const char *reason;
+    const char* reason;
     // Whether the blob is a well-formed RSA key all the same (just not the kind the program
     // carries), which the provider imports like CryptoAPI would.
     bool importable;
@@ -355,7 +355,7 @@ const BadBlobCase kBadBlobCases[] = {
 };
 
 TEST_F(CryptoTest, BadBlobsAreRefusedWithTheirReason) {
-    for (const auto &c : kBadBlobCases) {
+    for (const auto& c : kBadBlobCases) {
         SCOPED_TRACE(c.name);
         const Bytes blob = c.make(m_demoBlob);
         EXPECT_EQ(platform::CheckPrivateKeyBlob2048(blob), c.reason);
@@ -386,10 +386,10 @@ TEST_F(CryptoTest, EveryTruncationIsRefused) {
 // Containers written by make-container must unwrap with the provider: the tool and the provider
 // agree on the header layout, the byte order of the wrapped key and the CBC body.
 struct ContainerCase {
-    const char *name;
+    const char* name;
     std::size_t keyBytes;
     std::size_t documentSize;
-    const char *extraOptions;
+    const char* extraOptions;
     std::uint64_t wantOriginalSize;
     std::size_t wantBodySize;
 };
@@ -402,15 +402,15 @@ const ContainerCase kContainerCases[] = {
     {"recorded size and filler", 16, 1000, "--original-size 4096 --filler-bytes 32", 4096, 1040},
 };
 
-const EVP_CIPHER *CbcCipher(std::size_t keyBytes) {
+const EVP_CIPHER* CbcCipher(std::size_t keyBytes) {
     return keyBytes == 16   ? EVP_aes_128_cbc()
            : keyBytes == 24 ? EVP_aes_192_cbc()
                             : EVP_aes_256_cbc();
 }
 
-Bytes DecryptCbc(const Bytes &key, std::span<const std::uint8_t> body) {
+Bytes DecryptCbc(const Bytes& key, std::span<const std::uint8_t> body) {
     struct CtxFree {
-        void operator()(EVP_CIPHER_CTX *ctx) const noexcept { EVP_CIPHER_CTX_free(ctx); }
+        void operator()(EVP_CIPHER_CTX* ctx) const noexcept { EVP_CIPHER_CTX_free(ctx); }
     };
     std::unique_ptr<EVP_CIPHER_CTX, CtxFree> ctx(EVP_CIPHER_CTX_new());
     const std::uint8_t zeroIv[16] = {};
@@ -440,7 +440,7 @@ TEST_F(CryptoTest, UnwrapsContainersWrittenByMakeContainer) {
         std::filesystem::path(testing::TempDir()) / "crypto_test_containers";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
-    for (const auto &c : kContainerCases) {
+    for (const auto& c : kContainerCases) {
         SCOPED_TRACE(c.name);
         const Bytes document = RandomBytes(c.documentSize);
         const auto documentPath = dir / "document.bin";
@@ -448,7 +448,7 @@ TEST_F(CryptoTest, UnwrapsContainersWrittenByMakeContainer) {
         std::filesystem::remove(containerPath);
         {
             std::ofstream out(documentPath, std::ios::binary | std::ios::trunc);
-            out.write(reinterpret_cast<const char *>(document.data()),
+            out.write(reinterpret_cast<const char*>(document.data()),
                       static_cast<std::streamsize>(document.size()));
         }
         const std::string command = tool.string() + " --key-bytes " + std::to_string(c.keyBytes) +

@@ -38,8 +38,8 @@ TEST(RecoveryJob, RunSendsBeginFirstAndEndLastAndResetsCountersEachRun) {
     JobRig rig;
     rig.copiesToRestore = 1;
     WriteFile(rig.dir / "tree/a.txt", "a");
-    ASSERT_TRUE(MakeContainer(ForeignPublicKey(), rig.dir / "tree/a.txt",
-                              rig.dir / "tree/a.txt.WNCRY"));
+    ASSERT_TRUE(
+        MakeContainer(ForeignPublicKey(), rig.dir / "tree/a.txt", rig.dir / "tree/a.txt.WNCRY"));
 
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);
@@ -52,8 +52,8 @@ TEST(RecoveryJob, RunSendsBeginFirstAndEndLastAndResetsCountersEachRun) {
         EXPECT_EQ(kinds.back(), WM_SCAN_END);
         ASSERT_EQ(std::count(kinds.begin(), kinds.end(), WM_RECOVERY_RESULT), 1);
         const auto& result =
-            rig.window.messages[std::find(kinds.begin(), kinds.end(), WM_RECOVERY_RESULT) -
-                                kinds.begin()]
+            rig.window
+                .messages[std::find(kinds.begin(), kinds.end(), WM_RECOVERY_RESULT) - kinds.begin()]
                 .result;
         EXPECT_EQ(result.status, RestoredFromDisk);
         EXPECT_EQ(result.infectedCount, 1u);
@@ -71,8 +71,8 @@ TEST(RecoveryJob, RefusesAnEmptyRootAndASecondStartWhileRunning) {
     rig.scanUntilStopped = true;
     rig.copiesToRestore = 0;
     WriteFile(rig.dir / "tree/a.txt", "a");
-    ASSERT_TRUE(MakeContainer(ForeignPublicKey(), rig.dir / "tree/a.txt",
-                              rig.dir / "tree/a.txt.WNCRY"));
+    ASSERT_TRUE(
+        MakeContainer(ForeignPublicKey(), rig.dir / "tree/a.txt", rig.dir / "tree/a.txt.WNCRY"));
     ASSERT_TRUE(rig.Start());
     // The walk waits for a scan that only a stop ends, so the run is certainly still going.
     EXPECT_FALSE(rig.Start());
@@ -86,8 +86,8 @@ TEST(RecoveryJob, DestroyingTheJobMidRunStopsTheScanAndJoinsBothThreads) {
     auto rig = std::make_unique<JobRig>();
     rig->scanUntilStopped = true;
     WriteFile(rig->dir / "tree/a.txt", "a");
-    ASSERT_TRUE(MakeContainer(ForeignPublicKey(), rig->dir / "tree/a.txt",
-                              rig->dir / "tree/a.txt.WNCRY"));
+    ASSERT_TRUE(
+        MakeContainer(ForeignPublicKey(), rig->dir / "tree/a.txt", rig->dir / "tree/a.txt.WNCRY"));
     ASSERT_TRUE(rig->Start());
     // Once the container is counted, the walk waits for a scan that only a stop ends, and its
     // next send is blocked on this thread.

@@ -8,7 +8,9 @@
 
 namespace testsupport {
 
-inline std::string DemoPublicKey() { return std::string(DOCSALVE_SOURCE_DIR) + "/keys/demo-public.pem"; }
+inline std::string DemoPublicKey() {
+    return std::string(DOCSALVE_SOURCE_DIR) + "/keys/demo-public.pem";
+}
 inline std::string ForeignPublicKey() {
     return std::string(DOCSALVE_SOURCE_DIR) + "/tests/data/foreign-public.pem";
 }

@@ -27,7 +27,9 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     [[nodiscard]] const std::string& Path() const { return m_path; }
-    [[nodiscard]] std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+    [[nodiscard]] std::string operator/(const std::string& name) const {
+        return m_path + "/" + name;
+    }
 
 private:
     std::string m_path;
@@ -35,7 +37,8 @@ private:
 
 inline void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 inline void WriteFile(const std::string& path, const std::string& text) {
