@@ -2,6 +2,7 @@
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/codepage.h"
 #include "run/infected_file_scanner.h"
@@ -57,6 +58,7 @@ TEST(InfectedFileScanner, CountsFilesAndSkipsWhatItMust) {
     WriteFile(tree + "/$Recycle.Bin/c.txt", "walked");
     std::filesystem::create_symlink(tree + "/my.docs", tree + "/link-to-dir");
     std::filesystem::create_symlink(tree + "/a.txt", tree + "/link.txt");
+    ASSERT_EQ(::mkfifo((tree + "/pipe.docx.WNCRY").c_str(), 0600), 0); // would block a reader
 
     EXPECT_EQ(rig.Walk(), 4u); // a.txt, Makefile, my.docs/Makefile, $Recycle.Bin/c.txt
     EXPECT_EQ(rig.scanner.scannedCount, 3u);
