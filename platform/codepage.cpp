@@ -359,6 +359,39 @@ bool AnsiCodePage::EqualsNoCase(std::string_view a, std::string_view b) const {
     return true;
 }
 
+std::string AnsiCodePage::CaseFoldKey(std::string_view text) const {
+    std::string key;
+    key.reserve(text.size());
+    if (m_id == AnsiCodePageId::Utf8) {
+        for (std::size_t pos = 0; pos < text.size();) {
+            if (const auto decoded = DecodeUtf8(text, pos)) {
+                AppendUtf8(key, UpperCase(decoded->codePoint));
+                pos += decoded->length;
+            } else {
+                // 0xFF never occurs in UTF-8: it marks a malformed byte, which matches only
+                // itself.
+                key += '\xFF';
+                key += text[pos];
+                ++pos;
+            }
+        }
+        return key;
+    }
+    // Letters are never trail bytes here (a letter after a lead byte is its trail), so folding
+    // single-byte letters keeps every character's bytes where they were.
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t length = CharLength(text, pos);
+        if (length == 1) {
+            const std::uint8_t b = Byte(text, pos);
+            key += static_cast<char>(IsAsciiLetter(b) ? AsciiUpper(b) : b);
+        } else {
+            key.append(text, pos, length);
+        }
+        pos += length;
+    }
+    return key;
+}
+
 std::string AnsiCodePage::FromUtf16(std::u16string_view text) const {
     std::string out;
     switch (m_id) {

@@ -37,6 +37,10 @@ public:
     // page; in UTF-8 other letters fold by simple Unicode case mapping.
     [[nodiscard]] bool EqualsNoCase(std::string_view a, std::string_view b) const;
 
+    // A key that two names share exactly when EqualsNoCase holds for them, so that names can
+    // be looked up in a map without regard to case.
+    [[nodiscard]] std::string CaseFoldKey(std::string_view text) const;
+
     // UTF-16 (as NTFS stores names) to this code page; characters that have no representation
     // become '?'.
     [[nodiscard]] std::string FromUtf16(std::u16string_view text) const;
