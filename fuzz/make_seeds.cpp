@@ -15,13 +15,14 @@ namespace {
 namespace fs = std::filesystem;
 using ntfs_test::Bytes;
 
-void Write(const fs::path& dir, const std::string& name, const Bytes& bytes) {
+void Write(const fs::path &dir, const std::string &name, const Bytes &bytes) {
     fs::create_directories(dir);
     std::ofstream out(dir / name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char *>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
-Bytes Slice(const Bytes& b, std::size_t from, std::size_t length) {
+Bytes Slice(const Bytes &b, std::size_t from, std::size_t length) {
     if (from >= b.size()) {
         return {};
     }
@@ -29,16 +30,16 @@ Bytes Slice(const Bytes& b, std::size_t from, std::size_t length) {
                  b.begin() + static_cast<std::ptrdiff_t>(std::min(b.size(), from + length)));
 }
 
-Bytes ReadAt(const std::string& path, std::uint64_t offset, std::size_t length) {
+Bytes ReadAt(const std::string &path, std::uint64_t offset, std::size_t length) {
     std::ifstream in(path, std::ios::binary);
     Bytes out(length);
     in.seekg(static_cast<std::streamoff>(offset));
-    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(length));
+    in.read(reinterpret_cast<char *>(out.data()), static_cast<std::streamsize>(length));
     out.resize(static_cast<std::size_t>(in.gcount()));
     return out;
 }
 
-std::uint64_t Le(const Bytes& b, std::size_t at, int bytes) {
+std::uint64_t Le(const Bytes &b, std::size_t at, int bytes) {
     std::uint64_t v = 0;
     for (int i = bytes; i-- > 0;) {
         v = (v << 8) | (at + i < b.size() ? b[at + i] : 0);
@@ -48,7 +49,7 @@ std::uint64_t Le(const Bytes& b, std::size_t at, int bytes) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char **argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s OUT_DIR [IMAGE[@SECTOR_OFFSET]...]\n", argv[0]);
         return 2;
@@ -64,20 +65,23 @@ int main(int argc, char** argv) {
         {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x00, 0x00},
     };
     int i = 0;
-    for (const Bytes& s : spans) {
+    for (const Bytes &s : spans) {
         Write(out / "run_list", "spec" + std::to_string(i++), s);
     }
 
     // Records: a flag byte (1: the bytes are already fixed up) and records 20 to 23 of a
     // built volume: resident and non-resident data, names, an attribute list.
     ImageBuilder builder;
-    builder.SetRecord(20, RecordSpec{true,
-                                     {StdInfo(), FileName("report.docx"),
-                                      ResidentAttribute(0x20, AttrListValue({{0x80, 21}, {0x30, 22}})),
-                                      NonResidentAttribute(0x80, EncodeRuns({{40, 2}, {std::nullopt, 3}, {42, 1}}),
-                                                           0, 5, 6 * 4096, 5 * 4096 + 7)}});
+    builder.SetRecord(
+        20,
+        RecordSpec{true,
+                   {StdInfo(), FileName("report.docx"),
+                    ResidentAttribute(0x20, AttrListValue({{0x80, 21}, {0x30, 22}})),
+                    NonResidentAttribute(0x80, EncodeRuns({{40, 2}, {std::nullopt, 3}, {42, 1}}), 0,
+                                         5, 6 * 4096, 5 * 4096 + 7)}});
     builder.SetRecord(21, RecordSpec{true, {ResidentAttribute(0x80, Utf16("extension data"))}});
-    builder.SetRecord(22, RecordSpec{false, {FileName("REPORT~1.DOC", 2), FileName("report.docx", 1)}});
+    builder.SetRecord(22,
+                      RecordSpec{false, {FileName("REPORT~1.DOC", 2), FileName("report.docx", 1)}});
     builder.SetRecord(23, RecordSpec{true, {ResidentAttribute(0x90, Bytes(0x40, 0x10), "$I30")}});
     const Bytes built = builder.Build();
     Bytes recordSeed = {1};
