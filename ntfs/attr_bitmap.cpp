@@ -11,7 +11,6 @@ CAttr_Bitmap<CAttrResident>::CAttr_Bitmap(std::span<const std::uint8_t> header,
     if (ReadValueAt(0, buffer.get(), size, &got) && got == size) {
         m_bitmapBuffer = std::move(buffer);
     }
-    (void)m_cachedCluster;
 }
 
 CAttr_Bitmap<CAttrNonResident>::CAttr_Bitmap(std::span<const std::uint8_t> header,
@@ -21,5 +20,4 @@ CAttr_Bitmap<CAttrNonResident>::CAttr_Bitmap(std::span<const std::uint8_t> heade
         m_bitmapSize = DataSize();
         m_bitmapBuffer = std::make_unique<std::uint8_t[]>(m_clusterSize);
     }
-    (void)m_cachedCluster;
 }

@@ -15,6 +15,8 @@ public:
     [[nodiscard]] std::uint64_t BitmapSize() const { return m_bitmapSize; }
     // The whole bitmap, or null when the value could not be read whole.
     [[nodiscard]] const std::uint8_t *BitmapBuffer() const { return m_bitmapBuffer.get(); }
+    // The cluster the buffer holds; all ones while none is loaded.
+    [[nodiscard]] std::uint64_t CachedCluster() const { return m_cachedCluster; }
 
 private:
     std::uint64_t m_bitmapSize = 0;
@@ -29,6 +31,8 @@ public:
     [[nodiscard]] std::uint64_t BitmapSize() const { return m_bitmapSize; }
     // A one-cluster buffer (not filled), or null when the runs are not valid.
     [[nodiscard]] const std::uint8_t *BitmapBuffer() const { return m_bitmapBuffer.get(); }
+    // The cluster the buffer holds; all ones while none is loaded.
+    [[nodiscard]] std::uint64_t CachedCluster() const { return m_cachedCluster; }
 
 private:
     std::uint64_t m_bitmapSize = 0;

@@ -17,6 +17,8 @@ using namespace ntfs_test;
 constexpr std::uint32_t kRestoreMask = 0x87;
 constexpr std::uint32_t kChunk = 64 * 1024;
 
+// Made once per build tree; change the name's version when the fill tool's files change, so
+// that an older cached image is not checked against new expectations.
 std::optional<std::string> MkntfsImage() {
     return CachedFile("mkntfs-16m-v1.img",
                       "truncate -s 16M {} && mkntfs -F -Q -q -s 512 -c 4096 -L Docsalve {} && " +
