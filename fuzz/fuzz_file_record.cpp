@@ -1,6 +1,7 @@
 // Fuzz target: loading and parsing file records inside a synthetic volume. The input becomes
 // record 20 and the records after it (extension records for attribute lists) and a few
 // clusters of data, so non-resident values and attribute lists are read through real runs.
+#include "fuzz/reusable_image.h"
 #include "ntfs/attr_base.h"
 #include "ntfs/file_record.h"
 #include "ntfs/ntfs_volume.h"
@@ -56,14 +57,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::uint32_t mask = (data[0] & 2) != 0 ? 0x87u : ~0u;
     ++data;
     --size;
-    ntfs_test::Bytes image = BaseImage();
     constexpr std::size_t kRecordSize = 1024;
     constexpr std::size_t kClusterSize = 4096;
-    const std::size_t mftOffset = 4 * kClusterSize;
+    constexpr std::size_t kMftOffset = 4 * kClusterSize;
+    static ReusableImage image;
+    static const bool written = [] {
+        image.Reset(BaseImage().size());
+        image.Write(0, BaseImage().data(), BaseImage().size());
+        return true;
+    }();
+    (void)written;
+    // The fuzzed region is rewritten whole for every input, so no earlier input shows through.
+    std::array<std::uint8_t, kFuzzedRecords * kRecordSize> records{};
     for (std::size_t r = 0; r < kFuzzedRecords && size > 0; ++r) {
         const std::size_t n = std::min(size, kRecordSize);
-        std::uint8_t *record = image.data() + mftOffset + (kFirstFuzzedRecord + r) * kRecordSize;
-        std::memset(record, 0, kRecordSize);
+        std::uint8_t *record = records.data() + r * kRecordSize;
         std::memcpy(record, data, n);
         if (fixup) {
             ApplyFixup(record, kRecordSize, 512);
@@ -71,12 +79,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         data += n;
         size -= n;
     }
-    if (size > 0) {
-        const std::size_t n = std::min(size, kDataClusters * kClusterSize);
-        std::memcpy(image.data() + kDataCluster * kClusterSize, data, n);
-    }
-    ntfs_test::MemoryImage memory(image);
-    CNTFSVolume volume(memory.Path());
+    image.Write(kMftOffset + kFirstFuzzedRecord * kRecordSize, records.data(), records.size());
+    std::array<std::uint8_t, kDataClusters * kClusterSize> clusters{};
+    std::memcpy(clusters.data(), data, std::min(size, clusters.size()));
+    image.Write(kDataCluster * kClusterSize, clusters.data(), clusters.size());
+    CNTFSVolume volume(image.Path());
     if (!volume.IsReady()) {
         __builtin_trap(); // the base volume is sound; only records 20 and on are fuzzed
     }

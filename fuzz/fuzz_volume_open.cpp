@@ -1,10 +1,10 @@
 // Fuzz target: opening a volume whose first sectors (boot sector, partition tables, and the
 // master file table's first records when the boot sector puts them near the start) are the
 // input, then loading and parsing the records the table's data attribute reaches.
+#include "fuzz/reusable_image.h"
 #include "ntfs/attr_base.h"
 #include "ntfs/file_record.h"
 #include "ntfs/ntfs_volume.h"
-#include "tests/ntfs/image_builder.h"
 
 #include <array>
 #include <cstddef>
@@ -18,10 +18,10 @@ constexpr std::uint64_t kRecordsTried = 40;
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
-    ntfs_test::Bytes image(kImageSize, 0);
-    std::memcpy(image.data(), data, std::min(size, kImageSize));
-    ntfs_test::MemoryImage memory(image);
-    CNTFSVolume volume(memory.Path());
+    static ReusableImage image;
+    image.Reset(kImageSize);
+    image.Write(0, data, std::min(size, kImageSize));
+    CNTFSVolume volume(image.Path());
     if (!volume.IsReady()) {
         return 0;
     }
