@@ -12,6 +12,9 @@
 #include <vector>
 
 class CNTFSVolume;
+namespace platform {
+class File;
+}
 
 class CFileRecord {
 public:
@@ -38,6 +41,12 @@ public:
     std::int32_t GetAnsiName(std::array<char, kAnsiNameCapacity> &buffer);
     // The first $DATA attribute without a name, or null.
     CAttrBase *FindUnnamedData();
+
+    // Copies the unnamed data stream into `file` in 64 KB pieces, asking first when it is over
+    // 100 MB. False when `file` is not open ("File creation failed"), when the question is
+    // declined, when a read fails or comes up short ("Read data error"), or when a write fails:
+    // the caller then removes the file. A record without unnamed data gives an empty file.
+    bool CopyDataToFile(platform::File &file);
 
     [[nodiscard]] CSList<CAttrBase> &AttrList(std::uint32_t k) { return m_attrLists[k]; }
     [[nodiscard]] const CNTFSVolume *Volume() const { return m_volume; }

@@ -8,10 +8,11 @@
 
 namespace testsupport {
 
-// Runs `program` with `args`, standard output to `stdoutPath` when given, and returns its exit
-// status (or -1 when it could not be run or did not exit normally).
+// Runs `program` with `args`, standard output (and standard error too with `alsoStderr`) to
+// `stdoutPath` when given, and returns its exit status (or -1 when it could not be run or did
+// not exit normally).
 inline int RunProgram(const std::string& program, const std::vector<std::string>& args,
-                      const std::string& stdoutPath = {}) {
+                      const std::string& stdoutPath = {}, bool alsoStderr = false) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& arg : args) {
@@ -26,6 +27,9 @@ inline int RunProgram(const std::string& program, const std::vector<std::string>
         if (!stdoutPath.empty()) {
             if (std::FILE* out = std::freopen(stdoutPath.c_str(), "w", stdout); out == nullptr) {
                 ::_exit(127);
+            }
+            if (alsoStderr) {
+                ::dup2(STDOUT_FILENO, STDERR_FILENO);
             }
         }
         std::freopen("/dev/null", "r", stdin);

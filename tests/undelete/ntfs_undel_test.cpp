@@ -40,13 +40,14 @@ TEST(NtfsUndel, RestoresEveryDeletedFileByteForByte) {
     scene.originals["sparse.dat"] = sparse;
     WriteFile(scene.dir / "host/sparse-tail", tail);
     commands.insert(commands.end(), {"put-sparse", scene.dir / "host/sparse-tail", "/docs/sparse.dat", std::to_string(1u << 20)});
+    // A file still in use is never a candidate. (It is made before the deletions: a record
+    // freed by one would be reused for it.)
+    const std::string kept = scene.Original("kept.txt", RandomBytes(100, seed++));
+    commands.insert(commands.end(), {"put", kept, "/docs/kept.txt"});
     for (const File& f : files) {
         commands.insert(commands.end(), {"rm", "/docs/" + f.name});
     }
     commands.insert(commands.end(), {"rm", "/docs/frag-a.xls", "rm", "/docs/frag-b.xls", "rm", "/docs/sparse.dat"});
-    // A file still in use is never a candidate.
-    const std::string kept = scene.Original("kept.txt", RandomBytes(100, seed++));
-    commands.insert(commands.end(), {"put", kept, "/docs/kept.txt"});
     ASSERT_TRUE(scene.Edit(commands));
 
     CNtfsUndel engine;
@@ -55,7 +56,7 @@ TEST(NtfsUndel, RestoresEveryDeletedFileByteForByte) {
     const auto& candidates = engine.DeletedRecords();
     EXPECT_TRUE(std::is_sorted(candidates.begin(), candidates.end()));
     EXPECT_EQ(std::set<std::uint64_t>(candidates.begin(), candidates.end()),
-              TskUnallocatedRecords(scene.image));
+              TskFreeRecords(scene.image));
 
     for (const auto& [name, bytes] : scene.originals) {
         if (name == "kept.txt") {
@@ -110,7 +111,8 @@ TEST(NtfsUndel, SameNameInOtherFoldersAndLetterCasesRestoresEachUnderTheRequeste
     // A second container of that name gets fresh copies: the restore keeps no state.
     std::vector<std::string> again;
     ASSERT_TRUE(engine.RestoreByName(scene.dir / "out", "REPORT.docx", again));
-    EXPECT_EQ(again.front(), scene.dir / "out/REPORT(4).docx");
+    EXPECT_EQ(again.size(), 3u);
+    EXPECT_EQ(again.front(), scene.dir / "out/REPORT.docx"); // another name on this system
 }
 
 TEST(NtfsUndel, FailedWriteDeletesTheFileAndListsNothing) {

@@ -53,7 +53,7 @@ public:
         image = dir / "volume.img";
         std::filesystem::resize_file((Touch(image), image), 32u << 20);
         ok = RunProgram("/usr/sbin/mkntfs", {"-F", "-Q", "-q", "-s", "512", "-c", "4096", image},
-                        dir / "mkntfs.log") == 0;
+                        dir / "mkntfs.log", true) == 0;
     }
     static const std::string& Touch(const std::string& path) {
         WriteFile(path, std::string());
@@ -69,7 +69,7 @@ public:
     bool Edit(const std::vector<std::string>& commands) {
         std::vector<std::string> args = {image};
         args.insert(args.end(), commands.begin(), commands.end());
-        return RunProgram(NTFS_EDIT_PATH, args, dir / "edit.log") == 0;
+        return RunProgram(NTFS_EDIT_PATH, args, dir / "edit.log", true) == 0;
     }
 
     TempDir dir;
@@ -99,15 +99,21 @@ struct BoxesInstalled {
     ~BoxesInstalled() { platform::SetMessageBoxProvider(nullptr); }
 };
 
-inline std::set<std::uint64_t> TskUnallocatedRecords(const std::string& image) {
-    // ils lists the records that are not in use: "inode|f|..." after three header lines.
+// The records from 16 on that The Sleuth Kit sees as not in use: `ils -e` lists every record
+// as "number|a|..." (allocated) or "number|f|..." (free).
+inline std::set<std::uint64_t> TskFreeRecords(const std::string& image) {
     std::set<std::uint64_t> records;
-    std::istringstream lines(Capture("ils '" + image + "' 2>/dev/null"));
+    std::istringstream lines(Capture("ils -e '" + image + "' 2>/dev/null"));
     std::string line;
     while (std::getline(lines, line)) {
         const std::size_t bar = line.find('|');
-        if (bar != std::string::npos && bar > 0 && std::isdigit(static_cast<unsigned char>(line[0]))) {
-            records.insert(std::stoull(line.substr(0, bar)));
+        if (bar == std::string::npos || bar == 0 ||
+            !std::isdigit(static_cast<unsigned char>(line[0])) || line.compare(bar, 3, "|f|") != 0) {
+            continue;
+        }
+        const std::uint64_t record = std::stoull(line.substr(0, bar));
+        if (record >= 16) {
+            records.insert(record);
         }
     }
     return records;

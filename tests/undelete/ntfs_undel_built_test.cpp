@@ -1,0 +1,73 @@
+// The deleted-file engine on volumes written byte by byte: candidates that cannot be parsed
+// or read must not stop the restore of the candidates after them.
+#include <gtest/gtest.h>
+
+#include "platform/message_box.h"
+#include "tests/ntfs/image_builder.h"
+#include "tests/support/temp_dir.h"
+#include "undelete/ntfs_undel.h"
+
+using namespace ntfs_test;
+
+namespace {
+
+constexpr std::uint32_t kData = 0x80;
+constexpr std::uint32_t kFileAttributeCompressed = 0x800;
+constexpr std::uint32_t kFileAttributeEncrypted = 0x4000;
+
+class RecordedBoxes final : public platform::MessageBoxProvider {
+public:
+    int Show(const std::string& text, const std::string&, std::uint32_t) override {
+        texts.push_back(text);
+        return platform::IDOK;
+    }
+    std::vector<std::string> texts;
+};
+
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+TEST(NtfsUndelBuilt, UnreadableCandidatesAreSkippedAndTheSearchGoesOn) {
+    ImageBuilder builder;
+    // Record 16: a deleted compressed file of the name, which the reader does not parse.
+    builder.SetRecord(16, RecordSpec(false, {StdInfo(kFileAttributeCompressed),
+                                             FileName("report.docx"),
+                                             ResidentAttribute(kData, Text("compressed"))}));
+    // Record 17: its data runs point far past the end of the volume.
+    builder.SetRecord(17, RecordSpec(false, {StdInfo(), FileName("REPORT.DOCX"),
+                                             NonResidentAttribute(kData, EncodeRuns({{100000, 1}}),
+                                                                  0, 0, 4096, 100)}));
+    // Record 18: a torn sector, so it is not even a candidate.
+    RecordSpec torn(false, {StdInfo(), FileName("report.docx"), ResidentAttribute(kData, Text("torn"))});
+    torn.tornSector = 1;
+    builder.SetRecord(18, torn);
+    // Record 19: an encrypted one, then record 20: the one that restores.
+    builder.SetRecord(19, RecordSpec(false, {StdInfo(kFileAttributeEncrypted),
+                                             FileName("report.docx"),
+                                             ResidentAttribute(kData, Text("encrypted"))}));
+    builder.SetRecord(20, RecordSpec(false, {StdInfo(), FileName("Report.docx"),
+                                             ResidentAttribute(kData, Text("the document"))}));
+    // Record 21: in use, never a candidate.
+    builder.SetRecord(21, RecordSpec(true, {StdInfo(), FileName("report.docx"),
+                                            ResidentAttribute(kData, Text("in use"))}));
+    MemoryImage image(builder.Build());
+
+    auto boxes = std::make_shared<RecordedBoxes>();
+    platform::SetMessageBoxProvider(boxes);
+    CNtfsUndel engine;
+    ASSERT_TRUE(engine.ScanVolume(image.Path()));
+    EXPECT_EQ(std::vector<std::uint64_t>(engine.DeletedRecords().begin(),
+                                         engine.DeletedRecords().end()),
+              (std::vector<std::uint64_t>{16, 17, 19, 20}));
+
+    testsupport::TempDir out;
+    std::vector<std::string> restored;
+    EXPECT_TRUE(engine.RestoreByName(out.Path(), "report.docx", restored));
+    platform::SetMessageBoxProvider(nullptr);
+
+    // Record 17's file was removed after its failed read; record 20's took the free name.
+    EXPECT_EQ(boxes->texts, std::vector<std::string>{"Read data error"});
+    ASSERT_EQ(restored, std::vector<std::string>{out / "report.docx"});
+    EXPECT_EQ(testsupport::ReadFile(restored[0]), Text("the document"));
+}
+
+} // namespace
