@@ -15,6 +15,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_receiver.h"
 #include "cli/terminal_message_box.h"
+#include "ntfs/ntfs_volume.h"
 #include "platform/crypto.h"
 #include "platform/mount_table.h"
 #include "platform/window.h"
@@ -57,6 +58,28 @@ bool WriteJson(const std::string& path, const std::vector<CliResult>& results) {
     file << array.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
     file.close();
     return static_cast<bool>(file);
+}
+
+// Why the deleted originals cannot be looked for on `device`, or the empty string when they
+// can. Told before the walk, so that a run without rights does not fail every restore in
+// silence.
+std::string DiskSearchProblem(const std::string& device, const std::string& root) {
+    if (device.empty()) {
+        return "no device holds " + root + "; name the volume or its image with --device";
+    }
+    if (::access(device.c_str(), R_OK) != 0) {
+        const int error = errno;
+        std::string text = "cannot read " + device + ": " + std::strerror(error);
+        if (error == EACCES || error == EPERM) {
+            text += "; reading a raw volume needs root (run with sudo), or give an image of the "
+                    "volume with --device";
+        }
+        return text;
+    }
+    if (!CNTFSVolume(device).IsReady()) {
+        return device + " holds no NTFS volume that can be read";
+    }
+    return {};
 }
 
 int Run(const CliOptions& options) {
@@ -114,6 +137,13 @@ int Run(const CliOptions& options) {
     }
     std::fprintf(stdout, "Walking %s into %s (volume: %s)\n", options.root.c_str(),
                  options.output.c_str(), device.empty() ? "unknown" : device.c_str());
+    std::fflush(stdout);
+    if (const std::string problem = DiskSearchProblem(device, options.root); !problem.empty()) {
+        std::fprintf(stderr,
+                     "docsalve-cli: deleted originals cannot be looked for: %s. Containers that "
+                     "no key opens will be reported as not recovered.\n",
+                     problem.c_str());
+    }
 
     LargeFileAnswer large = options.large.value_or(
         ::isatty(STDIN_FILENO) != 0 ? LargeFileAnswer::Ask : LargeFileAnswer::Yes);
@@ -130,8 +160,8 @@ int Run(const CliOptions& options) {
     platform::SetMessageBoxProvider(nullptr);
 
     std::fprintf(stdout,
-                 "Examined %llu files; %llu containers; %llu files recovered; %llu containers "
-                 "not recovered.\n",
+                 "Examined %llu files. Containers: %llu; files recovered: %llu; containers not "
+                 "recovered: %llu.\n",
                  static_cast<unsigned long long>(receiver.ScannedCount()),
                  static_cast<unsigned long long>(receiver.InfectedCount()),
                  static_cast<unsigned long long>(receiver.RecoveredCount()),

@@ -98,7 +98,7 @@ TEST(DocsalveCli, RecoversWhatItsKeysOpenAndReportsTheRest) {
 
     const std::string printed = Text(tree.dir / "stdout.txt");
     EXPECT_NE(printed.find("NOT RECOVERED"), std::string::npos);
-    EXPECT_NE(printed.find("3 containers"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("Containers: 3;"), std::string::npos) << printed;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -142,6 +142,31 @@ TEST(DocsalveCli, ReportLogListsEveryResultOfTheRun) {
         EXPECT_EQ(lines[i][25], ']');
         EXPECT_EQ(lines[i].substr(26), want[i]);
     }
+}
+
+TEST(DocsalveCli, RestoresFromTheVolumeWhatNoKeyOpens) {
+    if (!std::filesystem::exists("/usr/sbin/mkntfs")) {
+        GTEST_SKIP() << "mkntfs is not installed";
+    }
+    CliTree tree;
+    const std::string image = tree.dir / "volume.img";
+    WriteFile(image, std::string());
+    std::filesystem::resize_file(image, 16u << 20);
+    ASSERT_EQ(RunProgram("/usr/sbin/mkntfs", {"-F", "-Q", "-q", image}, tree.dir / "mkntfs.log", true), 0);
+    WriteFile(tree.dir / "ledger.csv", tree.originals["tree/docs/ledger.csv"]);
+    ASSERT_EQ(RunProgram(NTFS_EDIT_PATH, {image, "put", tree.dir / "ledger.csv", "/ledger.csv", "rm",
+                                          "/ledger.csv"},
+                         tree.dir / "edit.log", true),
+              0);
+
+    const std::string json = tree.dir / "results.json";
+    EXPECT_EQ(RunCli({"--device", image, "--json", json, tree.dir / "tree", tree.dir / "out"}), 0);
+    std::map<std::string, std::string> statusByContainer;
+    for (const auto& r : ReadJson(json)) {
+        statusByContainer[r["container"]] = r["status"];
+    }
+    EXPECT_EQ(statusByContainer[tree.dir / "tree/docs/ledger.csv.WNCRY"], "restored");
+    EXPECT_EQ(Text(tree.dir / "out/ledger.csv"), tree.originals["tree/docs/ledger.csv"]);
 }
 
 TEST(DocsalveCli, ExtraKeyRecoversEverythingAndExitsZero) {
