@@ -2,6 +2,7 @@
 // damaged or hostile lists end.
 #include "ntfs/attr_attr_list.h"
 #include "ntfs/attr_resident.h"
+#include "ntfs/file_name.h"
 #include "tests/ntfs/test_volume.h"
 
 #include <gtest/gtest.h>
@@ -195,6 +196,28 @@ TEST(AttributeList, MasterFileTableDataSplitIntoAnExtensionRecord) {
     std::array<char, CFileRecord::kAnsiNameCapacity> buffer{};
     ASSERT_GT(record.GetAnsiName(buffer), 0);
     EXPECT_STREQ(buffer.data(), "found");
+}
+
+} // namespace
+
+namespace {
+
+TEST(AttributeList, NamesFromAnExtensionRecordComeFirst) {
+    // The long name lives in an extension record; the base keeps only its DOS name and a
+    // POSIX name that follows the list. The extension's name is gathered first.
+    ImageBuilder builder;
+    builder.SetRecord(
+        27, RecordLayout{true, {FileName("long document name.docx", CFileName::kWin32Namespace)}});
+    auto opened = OpenRecord(builder, kBase,
+                             {StdInfo(), ResidentAttribute(0x20, AttrListValue({{0x30, 27}})),
+                              FileName("LONGDO~1.DOC", CFileName::kDosNamespace),
+                              FileName("later", CFileName::kPosixNamespace)},
+                             kRestoreMask);
+    ASSERT_TRUE(opened.parsed);
+    EXPECT_EQ(opened.record->AttrList(ListOf(0x30)).Count(), 3);
+    std::array<char, CFileRecord::kAnsiNameCapacity> buffer{};
+    ASSERT_GT(opened.record->GetAnsiName(buffer), 0);
+    EXPECT_STREQ(buffer.data(), "long document name.docx");
 }
 
 } // namespace
