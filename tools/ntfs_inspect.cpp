@@ -113,8 +113,8 @@ void PrintAttribute(CAttrBase &attribute) {
         CSList<tagDataRun_Entry> &runs = nonResident->RunList();
         for (tagDataRun_Entry *run = runs.First(); run != nullptr; run = runs.Next()) {
             if (run->lcn == tagDataRun_Entry::kSparseLcn) {
-                std::printf("    run: VCN %" PRIu64 "  sparse  length %" PRIu64 "\n", run->startVcn,
-                            run->clusters);
+                std::printf("    run: VCN %" PRIu64 "  sparse  length %" PRIu64 "\n",
+                            base + run->startVcn, run->clusters);
             } else {
                 std::printf("    run: VCN %" PRIu64 "  LCN %" PRId64 "  length %" PRIu64 "\n",
                             base + run->startVcn, run->lcn, run->clusters);
