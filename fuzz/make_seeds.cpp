@@ -66,7 +66,7 @@ int main(int argc, char **argv) {
     };
     int i = 0;
     for (const Bytes &s : spans) {
-        Write(out / "run_list", "spec" + std::to_string(i++), s);
+        Write(out / "run_list", "layout" + std::to_string(i++), s);
     }
 
     // Records: a flag byte (1: the bytes are already fixed up) and records 20 to 23 of a
@@ -74,15 +74,15 @@ int main(int argc, char **argv) {
     ImageBuilder builder;
     builder.SetRecord(
         20,
-        RecordSpec{true,
-                   {StdInfo(), FileName("report.docx"),
-                    ResidentAttribute(0x20, AttrListValue({{0x80, 21}, {0x30, 22}})),
-                    NonResidentAttribute(0x80, EncodeRuns({{40, 2}, {std::nullopt, 3}, {42, 1}}), 0,
-                                         5, 6 * 4096, 5 * 4096 + 7)}});
-    builder.SetRecord(21, RecordSpec{true, {ResidentAttribute(0x80, Utf16("extension data"))}});
-    builder.SetRecord(22,
-                      RecordSpec{false, {FileName("REPORT~1.DOC", 2), FileName("report.docx", 1)}});
-    builder.SetRecord(23, RecordSpec{true, {ResidentAttribute(0x90, Bytes(0x40, 0x10), "$I30")}});
+        RecordLayout{true,
+                     {StdInfo(), FileName("report.docx"),
+                      ResidentAttribute(0x20, AttrListValue({{0x80, 21}, {0x30, 22}})),
+                      NonResidentAttribute(0x80, EncodeRuns({{40, 2}, {std::nullopt, 3}, {42, 1}}),
+                                           0, 5, 6 * 4096, 5 * 4096 + 7)}});
+    builder.SetRecord(21, RecordLayout{true, {ResidentAttribute(0x80, Utf16("extension data"))}});
+    builder.SetRecord(
+        22, RecordLayout{false, {FileName("REPORT~1.DOC", 2), FileName("report.docx", 1)}});
+    builder.SetRecord(23, RecordLayout{true, {ResidentAttribute(0x90, Bytes(0x40, 0x10), "$I30")}});
     const Bytes built = builder.Build();
     Bytes recordSeed = {1};
     const Bytes records = Slice(built, 4 * 4096 + 20 * 1024, 4 * 1024);

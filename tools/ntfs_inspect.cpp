@@ -4,6 +4,7 @@
 #include "ntfs/attr_attr_list.h"
 #include "ntfs/attr_file_name.h"
 #include "ntfs/attr_header.h"
+#include "ntfs/attr_index_root.h"
 #include "ntfs/attr_non_resident.h"
 #include "ntfs/attr_std_info.h"
 #include "ntfs/attr_vol_name.h"
@@ -106,14 +107,25 @@ void PrintAttribute(CAttrBase &attribute) {
     if (auto *nonResident = dynamic_cast<CAttrNonResident *>(&attribute)) {
         std::printf("    VCN %" PRIu64 " - %" PRIu64 "\n", nonResident->StartingVcn(),
                     nonResident->LastVcn());
+        // Runs count VCNs from the start of their own attribute record; shown from the stream's
+        // start, as the header's starting VCN places them.
+        const std::uint64_t base = nonResident->StartingVcn();
         CSList<tagDataRun_Entry> &runs = nonResident->RunList();
         for (tagDataRun_Entry *run = runs.First(); run != nullptr; run = runs.Next()) {
             if (run->lcn == tagDataRun_Entry::kSparseLcn) {
-                std::printf("    run: VCN %" PRIu64 "  sparse  length %" PRIu64 "\n", run->startVcn,
-                            run->clusters);
+                std::printf("    run: VCN %" PRIu64 "  sparse  length %" PRIu64 "\n",
+                            base + run->startVcn, run->clusters);
             } else {
                 std::printf("    run: VCN %" PRIu64 "  LCN %" PRId64 "  length %" PRIu64 "\n",
-                            run->startVcn, run->lcn, run->clusters);
+                            base + run->startVcn, run->lcn, run->clusters);
+            }
+        }
+    }
+    if (auto *root = dynamic_cast<CAttr_IndexRoot *>(&attribute)) {
+        for (CIndexEntry *entry = root->First(); entry != nullptr; entry = root->Next()) {
+            char ansi[CFileRecord::kAnsiNameCapacity] = {};
+            if (entry->CopyNameAnsi(ansi, sizeof ansi) > 0) {
+                std::printf("    index entry: %s\n", ansi);
             }
         }
     }

@@ -2,6 +2,7 @@
 // damaged or hostile lists end.
 #include "ntfs/attr_attr_list.h"
 #include "ntfs/attr_resident.h"
+#include "ntfs/file_name.h"
 #include "tests/ntfs/test_volume.h"
 
 #include <gtest/gtest.h>
@@ -90,8 +91,8 @@ const ListCase kCases[] = {
 
 ImageBuilder WithExtensions() {
     ImageBuilder builder;
-    builder.SetRecord(kExtension, RecordSpec{true, {ResidentAttribute(0x80, {2})}});
-    builder.SetRecord(26, RecordSpec{true, {ResidentAttribute(0x80, {3}), FileName("ignored")}});
+    builder.SetRecord(kExtension, RecordLayout{true, {ResidentAttribute(0x80, {2})}});
+    builder.SetRecord(26, RecordLayout{true, {ResidentAttribute(0x80, {3}), FileName("ignored")}});
     return builder;
 }
 
@@ -145,8 +146,8 @@ TEST(AttributeList, CyclesAndFanOutEnd) {
     for (int i = 0; i < 9; ++i) {
         fan.push_back({0x20, 20 + static_cast<std::uint64_t>(i % 3)});
     }
-    builder.SetRecord(21, RecordSpec{true, {ResidentAttribute(0x20, AttrListValue(fan))}});
-    builder.SetRecord(22, RecordSpec{true, {ResidentAttribute(0x20, AttrListValue(fan))}});
+    builder.SetRecord(21, RecordLayout{true, {ResidentAttribute(0x20, AttrListValue(fan))}});
+    builder.SetRecord(22, RecordLayout{true, {ResidentAttribute(0x20, AttrListValue(fan))}});
     auto opened = OpenRecord(
         builder, kBase,
         {StdInfo(), ResidentAttribute(0x20, AttrListValue(fan)), ResidentAttribute(0x80, {1})},
@@ -159,9 +160,10 @@ TEST(AttributeList, CyclesAndFanOutEnd) {
 TEST(AttributeList, WithoutALoadedRecordNothingIsGathered) {
     ImageBuilder builder = WithExtensions();
     builder.SetRecord(
-        kBase, RecordSpec{true,
-                          {StdInfo(), ResidentAttribute(0x20, AttrListValue({{0x80, kExtension}})),
-                           ResidentAttribute(0x80, {1})}});
+        kBase,
+        RecordLayout{true,
+                     {StdInfo(), ResidentAttribute(0x20, AttrListValue({{0x80, kExtension}})),
+                      ResidentAttribute(0x80, {1})}});
     auto opened = OpenImage(builder.Build());
     CFileRecord record(opened.volume.get());
     record.SetAttrMask(kRestoreMask);
@@ -177,13 +179,13 @@ TEST(AttributeList, MasterFileTableDataSplitIntoAnExtensionRecord) {
     builder.SetMftLayout({{4, 4}, {120, 12}});
     const Attribute realData = builder.MftDataAttribute();
     builder.SetRecord(
-        0, RecordSpec{
+        0, RecordLayout{
                true,
                {StdInfo(), ResidentAttribute(0x20, AttrListValue({{0x10, 0}, {0x80, 12}})),
                 FileName("$MFT"),
                 NonResidentAttribute(0x80, EncodeRuns({{200, 16}}), 0, 15, 16 * 4096, 16 * 4096)}});
-    builder.SetRecord(12, RecordSpec{true, {realData}});
-    builder.SetRecord(kBase, RecordSpec{true, {StdInfo(), FileName("found")}});
+    builder.SetRecord(12, RecordLayout{true, {realData}});
+    builder.SetRecord(kBase, RecordLayout{true, {StdInfo(), FileName("found")}});
     auto opened = OpenImage(builder.Build());
     ASSERT_TRUE(opened.volume->IsReady());
     ASSERT_NE(opened.volume->MftData(), nullptr);
@@ -194,6 +196,28 @@ TEST(AttributeList, MasterFileTableDataSplitIntoAnExtensionRecord) {
     std::array<char, CFileRecord::kAnsiNameCapacity> buffer{};
     ASSERT_GT(record.GetAnsiName(buffer), 0);
     EXPECT_STREQ(buffer.data(), "found");
+}
+
+} // namespace
+
+namespace {
+
+TEST(AttributeList, NamesFromAnExtensionRecordComeFirst) {
+    // The long name lives in an extension record; the base keeps only its DOS name and a
+    // POSIX name that follows the list. The extension's name is gathered first.
+    ImageBuilder builder;
+    builder.SetRecord(
+        27, RecordLayout{true, {FileName("long document name.docx", CFileName::kWin32Namespace)}});
+    auto opened = OpenRecord(builder, kBase,
+                             {StdInfo(), ResidentAttribute(0x20, AttrListValue({{0x30, 27}})),
+                              FileName("LONGDO~1.DOC", CFileName::kDosNamespace),
+                              FileName("later", CFileName::kPosixNamespace)},
+                             kRestoreMask);
+    ASSERT_TRUE(opened.parsed);
+    EXPECT_EQ(opened.record->AttrList(ListOf(0x30)).Count(), 3);
+    std::array<char, CFileRecord::kAnsiNameCapacity> buffer{};
+    ASSERT_GT(opened.record->GetAnsiName(buffer), 0);
+    EXPECT_STREQ(buffer.data(), "long document name.docx");
 }
 
 } // namespace

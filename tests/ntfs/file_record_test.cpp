@@ -14,41 +14,42 @@ constexpr std::uint64_t kRecord = 20;
 
 struct LoadCase {
     const char *name;
-    RecordSpec spec;
+    RecordLayout layout;
     bool deletedOnly;
     bool loads;
     bool keepsBuffer;
 };
 
-RecordSpec Spec(bool inUse) {
-    return RecordSpec{inUse, {StdInfo(), FileName("a.txt")}};
+RecordLayout Plain(bool inUse) {
+    return RecordLayout{inUse, {StdInfo(), FileName("a.txt")}};
 }
-RecordSpec Torn(std::size_t sector) {
-    RecordSpec s = Spec(true);
+RecordLayout Torn(std::size_t sector) {
+    RecordLayout s = Plain(true);
     s.tornSector = sector;
     return s;
 }
-RecordSpec WithUsa(std::uint16_t usa) {
-    RecordSpec s = Spec(true);
+RecordLayout WithUsa(std::uint16_t usa) {
+    RecordLayout s = Plain(true);
     s.updateSequenceOffset = usa;
     return s;
 }
-RecordSpec WithFirst(std::uint16_t first) {
-    RecordSpec s = Spec(true);
+RecordLayout WithFirst(std::uint16_t first) {
+    RecordLayout s = Plain(true);
     s.firstAttributeOffset = first;
     return s;
 }
-RecordSpec BadMagic() {
-    RecordSpec s = Spec(true);
+RecordLayout BadMagic() {
+    RecordLayout s = Plain(true);
     s.badMagic = true;
     return s;
 }
 
 TEST(FileRecordLoad, Table) {
     const LoadCase cases[] = {
-        {"in use", Spec(true), false, true, true},
-        {"deleted-only refuses a record in use but keeps its bytes", Spec(true), true, false, true},
-        {"deleted-only accepts a record not in use", Spec(false), true, true, true},
+        {"in use", Plain(true), false, true, true},
+        {"deleted-only refuses a record in use but keeps its bytes", Plain(true), true, false,
+         true},
+        {"deleted-only accepts a record not in use", Plain(false), true, true, true},
         {"torn first sector", Torn(0), false, false, false},
         {"torn last sector", Torn(1), false, false, false},
         {"wrong magic", BadMagic(), false, false, false},
@@ -61,7 +62,7 @@ TEST(FileRecordLoad, Table) {
     for (const LoadCase &c : cases) {
         SCOPED_TRACE(c.name);
         ImageBuilder builder;
-        builder.SetRecord(kRecord, c.spec);
+        builder.SetRecord(kRecord, c.layout);
         auto opened = OpenImage(builder.Build());
         ASSERT_TRUE(opened.volume->IsReady());
         CFileRecord record(opened.volume.get());
@@ -92,12 +93,12 @@ TEST(FileRecordLoad, LowRecordsFromTheDeviceHigherOnesThroughTheTablesRuns) {
     // contiguous table would have records 15 and 16, decoys are written.
     ImageBuilder builder;
     builder.SetMftLayout({{4, 2}, {100, 14}});
-    builder.SetRecord(15, RecordSpec{true, {StdInfo(), FileName("table15")}});
-    builder.SetRecord(16, RecordSpec{true, {StdInfo(), FileName("table16")}});
+    builder.SetRecord(15, RecordLayout{true, {StdInfo(), FileName("table15")}});
+    builder.SetRecord(16, RecordLayout{true, {StdInfo(), FileName("table16")}});
     ImageBuilder decoys;
     decoys.SetMftLayout({{4, 16}});
-    decoys.SetRecord(15, RecordSpec{true, {StdInfo(), FileName("device15")}});
-    decoys.SetRecord(16, RecordSpec{true, {StdInfo(), FileName("device16")}});
+    decoys.SetRecord(15, RecordLayout{true, {StdInfo(), FileName("device15")}});
+    decoys.SetRecord(16, RecordLayout{true, {StdInfo(), FileName("device16")}});
     const Bytes decoyImage = decoys.Build();
     builder.WriteClusters(7, Bytes(decoyImage.begin() + 7 * 4096, decoyImage.begin() + 9 * 4096));
     auto opened = OpenImage(builder.Build());
@@ -194,9 +195,9 @@ TEST(FileRecordParse, Table) {
     for (const ParseCase &c : cases) {
         SCOPED_TRACE(c.name);
         ImageBuilder builder;
-        RecordSpec spec{true, c.attributes};
-        spec.noEndMarker = c.noEndMarker;
-        builder.SetRecord(kRecord, spec);
+        RecordLayout layout{true, c.attributes};
+        layout.noEndMarker = c.noEndMarker;
+        builder.SetRecord(kRecord, layout);
         auto opened = OpenImage(builder.Build());
         CFileRecord record(opened.volume.get());
         record.SetAttrMask(c.mask);
@@ -263,7 +264,7 @@ TEST(FileRecordNames, FirstUsableNameAndUnnamedData) {
 
 TEST(FileRecordParse, ReloadClearsAndRebuilds) {
     ImageBuilder builder;
-    builder.SetRecord(21, RecordSpec{true, {StdInfo(), FileName("second")}});
+    builder.SetRecord(21, RecordLayout{true, {StdInfo(), FileName("second")}});
     auto opened = OpenRecord(builder, kRecord, {StdInfo(), FileName("first"), FileName("again")});
     ASSERT_TRUE(opened.parsed);
     EXPECT_EQ(opened.record->AttrList(ListOf(0x30)).Count(), 2);

@@ -182,14 +182,14 @@ ImageBuilder::ImageBuilder(Geometry geometry) : m_geometry(geometry) {
                     (mftBytes + m_clusterSize - 1) / m_clusterSize}};
 }
 
-void ImageBuilder::SetRecord(std::uint64_t n, RecordSpec spec) {
+void ImageBuilder::SetRecord(std::uint64_t n, RecordLayout layout) {
     for (auto &[number, existing] : m_records) {
         if (number == n) {
-            existing = std::move(spec);
+            existing = std::move(layout);
             return;
         }
     }
-    m_records.emplace_back(n, std::move(spec));
+    m_records.emplace_back(n, std::move(layout));
 }
 
 void ImageBuilder::SetMftLayout(std::vector<Run> extents) {
@@ -213,27 +213,27 @@ Attribute ImageBuilder::MftDataAttribute() const {
                                 clusters * m_clusterSize, clusters * m_clusterSize);
 }
 
-Bytes ImageBuilder::BuildRecord(const RecordSpec &spec) const {
+Bytes ImageBuilder::BuildRecord(const RecordLayout &layout) const {
     const std::size_t sectors = m_recordSize / m_geometry.sectorSize;
     Bytes r(m_recordSize, 0);
-    std::memcpy(r.data(), spec.badMagic ? "BAAD" : "FILE", 4);
-    const std::uint16_t usa = spec.updateSequenceOffset.value_or(0x30);
+    std::memcpy(r.data(), layout.badMagic ? "BAAD" : "FILE", 4);
+    const std::uint16_t usa = layout.updateSequenceOffset.value_or(0x30);
     Put16(r, 0x04, usa);
     Put16(r, 0x06, static_cast<std::uint16_t>(sectors + 1));
     Put16(r, 0x10, 1);
     Put16(r, 0x12, 1);
     const std::size_t first = Align8(0x30 + 2 * (sectors + 1));
-    Put16(r, 0x14, spec.firstAttributeOffset.value_or(static_cast<std::uint16_t>(first)));
-    Put16(r, 0x16, spec.inUse ? 1 : 0);
+    Put16(r, 0x14, layout.firstAttributeOffset.value_or(static_cast<std::uint16_t>(first)));
+    Put16(r, 0x16, layout.inUse ? 1 : 0);
     std::size_t pos = first;
-    for (const Attribute &a : spec.attributes) {
+    for (const Attribute &a : layout.attributes) {
         if (pos + a.bytes.size() > r.size()) {
             throw std::runtime_error("attributes do not fit in the record");
         }
         std::copy(a.bytes.begin(), a.bytes.end(), r.begin() + static_cast<std::ptrdiff_t>(pos));
         pos += a.bytes.size();
     }
-    if (!spec.noEndMarker && pos + 8 <= r.size()) {
+    if (!layout.noEndMarker && pos + 8 <= r.size()) {
         Put32(r, pos, 0xFFFFFFFF);
         pos += 8;
     }
@@ -248,7 +248,7 @@ Bytes ImageBuilder::BuildRecord(const RecordSpec &spec) const {
             const std::size_t tail = (i + 1) * m_geometry.sectorSize - 2;
             r[usa + 2 + 2 * i] = r[tail];
             r[usa + 3 + 2 * i] = r[tail + 1];
-            Put16(r, tail, spec.tornSector == i ? 0xBEEF : kKey);
+            Put16(r, tail, layout.tornSector == i ? 0xBEEF : kKey);
         }
     }
     return r;
@@ -277,8 +277,8 @@ Bytes ImageBuilder::Build() const {
         mftClusters += r.clusters;
     }
     Bytes mft(mftClusters * m_clusterSize, 0);
-    auto place = [&](std::uint64_t n, const RecordSpec &spec) {
-        const Bytes rec = BuildRecord(spec);
+    auto place = [&](std::uint64_t n, const RecordLayout &layout) {
+        const Bytes rec = BuildRecord(layout);
         if ((n + 1) * m_recordSize <= mft.size()) {
             std::copy(rec.begin(), rec.end(),
                       mft.begin() + static_cast<std::ptrdiff_t>(n * m_recordSize));
@@ -286,20 +286,21 @@ Bytes ImageBuilder::Build() const {
     };
     bool have0 = false;
     bool have3 = false;
-    for (const auto &[n, spec] : m_records) {
+    for (const auto &[n, layout] : m_records) {
         have0 = have0 || n == 0;
         have3 = have3 || n == 3;
     }
     if (!have0) {
-        place(0, RecordSpec{true, {StdInfo(), FileName("$MFT"), MftDataAttribute()}});
+        place(0, RecordLayout{true, {StdInfo(), FileName("$MFT"), MftDataAttribute()}});
     }
     if (!have3) {
-        place(3, RecordSpec{true,
-                            {StdInfo(), FileName("$Volume"), VolumeName("Test"),
-                             VolumeInformation(m_geometry.majorVersion, m_geometry.minorVersion)}});
+        place(3,
+              RecordLayout{true,
+                           {StdInfo(), FileName("$Volume"), VolumeName("Test"),
+                            VolumeInformation(m_geometry.majorVersion, m_geometry.minorVersion)}});
     }
-    for (const auto &[n, spec] : m_records) {
-        place(n, spec);
+    for (const auto &[n, layout] : m_records) {
+        place(n, layout);
     }
     std::uint64_t logical = 0;
     for (const Run &r : m_mftLayout) {

@@ -48,9 +48,9 @@ struct AttrListEntry {
 };
 Bytes AttrListValue(const std::vector<AttrListEntry> &entries);
 
-struct RecordSpec {
-    RecordSpec() = default;
-    RecordSpec(bool inUse, std::vector<Attribute> attributes)
+struct RecordLayout {
+    RecordLayout() = default;
+    RecordLayout(bool inUse, std::vector<Attribute> attributes)
         : inUse(inUse), attributes(std::move(attributes)) {}
 
     bool inUse = true;
@@ -83,7 +83,7 @@ public:
 
     // Record `n` of the master file table; records 0 and 3 are set up by default and may be
     // replaced.
-    void SetRecord(std::uint64_t n, RecordSpec spec);
+    void SetRecord(std::uint64_t n, RecordLayout layout);
     // Where the master file table's bytes lie: extents in order (default one extent at the
     // boot sector's MFT cluster, 64 records long). Record 0's $DATA follows this layout unless
     // record 0 was replaced.
@@ -99,13 +99,13 @@ public:
     [[nodiscard]] Attribute MftDataAttribute() const;
 
 private:
-    Bytes BuildRecord(const RecordSpec &spec) const;
+    Bytes BuildRecord(const RecordLayout &layout) const;
 
     Geometry m_geometry;
     std::uint32_t m_clusterSize;
     std::uint32_t m_recordSize;
     std::vector<Run> m_mftLayout;
-    std::vector<std::pair<std::uint64_t, RecordSpec>> m_records;
+    std::vector<std::pair<std::uint64_t, RecordLayout>> m_records;
     std::vector<std::pair<std::uint64_t, Bytes>> m_clusterWrites;
     std::vector<std::pair<std::uint64_t, Bytes>> m_patches;
 };

@@ -32,7 +32,7 @@ struct OpenedRecord {
 inline OpenedRecord OpenRecord(ImageBuilder &builder, std::uint64_t n,
                                std::vector<Attribute> attributes,
                                std::uint32_t mask = CFileRecord::kAllAttributes) {
-    builder.SetRecord(n, RecordSpec{true, std::move(attributes)});
+    builder.SetRecord(n, RecordLayout{true, std::move(attributes)});
     OpenedRecord r;
     r.opened = OpenImage(builder.Build());
     r.record = std::make_unique<CFileRecord>(r.opened.volume.get());

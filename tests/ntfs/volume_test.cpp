@@ -116,9 +116,9 @@ TEST(VolumeOpen, RefusalsAndPartialStates) {
     {
         SCOPED_TRACE("record 3 torn");
         ImageBuilder builder;
-        RecordSpec spec{true, {StdInfo(), VolumeInformation(3, 1)}};
-        spec.tornSector = 1;
-        builder.SetRecord(3, spec);
+        RecordLayout layout{true, {StdInfo(), VolumeInformation(3, 1)}};
+        layout.tornSector = 1;
+        builder.SetRecord(3, layout);
         auto opened = OpenImage(builder.Build());
         EXPECT_FALSE(opened.volume->IsReady());
         EXPECT_EQ(opened.volume->Version(), 0);
@@ -126,7 +126,7 @@ TEST(VolumeOpen, RefusalsAndPartialStates) {
     {
         SCOPED_TRACE("record 0 without $DATA");
         ImageBuilder builder;
-        builder.SetRecord(0, RecordSpec{true, {StdInfo(), FileName("$MFT")}});
+        builder.SetRecord(0, RecordLayout{true, {StdInfo(), FileName("$MFT")}});
         auto opened = OpenImage(builder.Build());
         EXPECT_TRUE(opened.volume->IsReady());
         EXPECT_EQ(opened.volume->MftData(), nullptr);
@@ -135,9 +135,9 @@ TEST(VolumeOpen, RefusalsAndPartialStates) {
     {
         SCOPED_TRACE("record 0 unreadable");
         ImageBuilder builder;
-        RecordSpec spec{true, {StdInfo()}};
-        spec.badMagic = true;
-        builder.SetRecord(0, spec);
+        RecordLayout layout{true, {StdInfo()}};
+        layout.badMagic = true;
+        builder.SetRecord(0, layout);
         auto opened = OpenImage(builder.Build());
         EXPECT_TRUE(opened.volume->IsReady());
         EXPECT_EQ(opened.volume->MftData(), nullptr);
