@@ -10,8 +10,11 @@
 #include <memory>
 #include <random>
 #include <vector>
+#include "platform/openssl_ptr.h"
 
 namespace {
+
+using platform::EvpCipherCtxPtr;
 
 constexpr std::size_t kChunkSize = 1'048'576;
 
@@ -45,11 +48,6 @@ void BM_AesDecryptorCbc(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(kChunkSize));
 }
-
-struct EvpCipherCtxFree {
-    void operator()(EVP_CIPHER_CTX* ctx) const noexcept { EVP_CIPHER_CTX_free(ctx); }
-};
-using EvpCipherCtxPtr = std::unique_ptr<EVP_CIPHER_CTX, EvpCipherCtxFree>;
 
 void BM_OpenSslCbc(benchmark::State& state) {
     const auto keyLength = static_cast<std::uint32_t>(state.range(0));

@@ -17,9 +17,16 @@
 #include <cstring>
 #include <utility>
 #include <vector>
+#include "platform/openssl_ptr.h"
 
 namespace platform {
 namespace {
+
+using platform::BignumPtr;
+using platform::EvpPkeyPtr;
+using platform::EvpPkeyCtxPtr;
+using platform::ParamBldPtr;
+using platform::ParamPtr;
 
 constexpr char kEnhancedRsaAesProvider[] = "Microsoft Enhanced RSA and AES Cryptographic Provider";
 
@@ -47,31 +54,6 @@ constexpr std::uint32_t kMaxBitLength = 16384;
 // Spelled out because libcrypto 3.0's headers predate the name; later versions turn implicit
 // rejection on by default, which would make a wrong key "succeed" with a random message.
 constexpr char kImplicitRejectionParam[] = "rsa_pkcs1_implicit_rejection";
-
-struct BignumFree {
-    void operator()(BIGNUM* bn) const noexcept { BN_clear_free(bn); }
-};
-using BignumPtr = std::unique_ptr<BIGNUM, BignumFree>;
-
-struct EvpPkeyFree {
-    void operator()(EVP_PKEY* key) const noexcept { EVP_PKEY_free(key); }
-};
-using EvpPkeyPtr = std::unique_ptr<EVP_PKEY, EvpPkeyFree>;
-
-struct EvpPkeyCtxFree {
-    void operator()(EVP_PKEY_CTX* ctx) const noexcept { EVP_PKEY_CTX_free(ctx); }
-};
-using EvpPkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, EvpPkeyCtxFree>;
-
-struct ParamBldFree {
-    void operator()(OSSL_PARAM_BLD* bld) const noexcept { OSSL_PARAM_BLD_free(bld); }
-};
-using ParamBldPtr = std::unique_ptr<OSSL_PARAM_BLD, ParamBldFree>;
-
-struct ParamFree {
-    void operator()(OSSL_PARAM* params) const noexcept { OSSL_PARAM_free(params); }
-};
-using ParamPtr = std::unique_ptr<OSSL_PARAM[], ParamFree>;
 
 // Private key material in ordinary buffers is wiped before the memory goes back.
 class SecureBytes {

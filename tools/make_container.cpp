@@ -29,8 +29,14 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include "platform/openssl_ptr.h"
 
 namespace {
+
+using platform::EvpPkeyPtr;
+using platform::EvpPkeyCtxPtr;
+using platform::EvpCipherCtxPtr;
+using platform::BioPtr;
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
@@ -54,26 +60,6 @@ constexpr char kUsage[] =
     "  --original-size  size recorded in the header (default: the document's size)\n"
     "  --filler-bytes   extra encrypted filler after the padded document, a multiple of 16\n"
     "OUTPUT is never overwritten.\n";
-
-struct EvpPkeyFree {
-    void operator()(EVP_PKEY* key) const noexcept { EVP_PKEY_free(key); }
-};
-using EvpPkeyPtr = std::unique_ptr<EVP_PKEY, EvpPkeyFree>;
-
-struct EvpPkeyCtxFree {
-    void operator()(EVP_PKEY_CTX* ctx) const noexcept { EVP_PKEY_CTX_free(ctx); }
-};
-using EvpPkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, EvpPkeyCtxFree>;
-
-struct EvpCipherCtxFree {
-    void operator()(EVP_CIPHER_CTX* ctx) const noexcept { EVP_CIPHER_CTX_free(ctx); }
-};
-using EvpCipherCtxPtr = std::unique_ptr<EVP_CIPHER_CTX, EvpCipherCtxFree>;
-
-struct BioFree {
-    void operator()(BIO* bio) const noexcept { BIO_free(bio); }
-};
-using BioPtr = std::unique_ptr<BIO, BioFree>;
 
 class FileDescriptor {
 public:

@@ -12,8 +12,11 @@
 #include <random>
 #include <string_view>
 #include <vector>
+#include "platform/openssl_ptr.h"
 
 namespace {
+
+using platform::EvpCipherCtxPtr;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -217,11 +220,6 @@ TEST(AesDecryptorCbc, AnyAlignmentGivesTheSameResult) {
 }
 
 // ---- Cross-check with OpenSSL --------------------------------------------------------------
-
-struct EvpCipherCtxFree {
-    void operator()(EVP_CIPHER_CTX* ctx) const noexcept { EVP_CIPHER_CTX_free(ctx); }
-};
-using EvpCipherCtxPtr = std::unique_ptr<EVP_CIPHER_CTX, EvpCipherCtxFree>;
 
 Bytes OpenSslCbcDecrypt(const Bytes& key, const Bytes& iv, const Bytes& cipher) {
     const EVP_CIPHER* type = key.size() == 16   ? EVP_aes_128_cbc()

@@ -20,8 +20,13 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include "platform/openssl_ptr.h"
 
 namespace {
+
+using platform::EvpPkeyPtr;
+using platform::EvpPkeyCtxPtr;
+using platform::BioPtr;
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -37,21 +42,6 @@ constexpr std::size_t kBitLengthOffset = 12;
 constexpr std::size_t kModulusOffset = 20;
 constexpr std::size_t kPrime1Offset = kModulusOffset + 256;
 constexpr std::size_t kPrivateExponentOffset = kModulusOffset + 256 + 5 * 128;
-
-struct EvpPkeyFree {
-    void operator()(EVP_PKEY* key) const noexcept { EVP_PKEY_free(key); }
-};
-using EvpPkeyPtr = std::unique_ptr<EVP_PKEY, EvpPkeyFree>;
-
-struct EvpPkeyCtxFree {
-    void operator()(EVP_PKEY_CTX* ctx) const noexcept { EVP_PKEY_CTX_free(ctx); }
-};
-using EvpPkeyCtxPtr = std::unique_ptr<EVP_PKEY_CTX, EvpPkeyCtxFree>;
-
-struct BioFree {
-    void operator()(BIO* bio) const noexcept { BIO_free(bio); }
-};
-using BioPtr = std::unique_ptr<BIO, BioFree>;
 
 std::string SourcePath(const char* relative) {
     return std::string(DOCSALVE_SOURCE_DIR) + "/" + relative;
