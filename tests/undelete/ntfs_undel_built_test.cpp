@@ -29,25 +29,25 @@ Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 TEST(NtfsUndelBuilt, UnreadableCandidatesAreSkippedAndTheSearchGoesOn) {
     ImageBuilder builder;
     // Record 16: a deleted compressed file of the name, which the reader does not parse.
-    builder.SetRecord(16, RecordSpec(false, {StdInfo(kFileAttributeCompressed),
+    builder.SetRecord(16, RecordLayout(false, {StdInfo(kFileAttributeCompressed),
                                              FileName("report.docx"),
                                              ResidentAttribute(kData, Text("compressed"))}));
     // Record 17: its data runs point far past the end of the volume.
-    builder.SetRecord(17, RecordSpec(false, {StdInfo(), FileName("REPORT.DOCX"),
+    builder.SetRecord(17, RecordLayout(false, {StdInfo(), FileName("REPORT.DOCX"),
                                              NonResidentAttribute(kData, EncodeRuns({{100000, 1}}),
                                                                   0, 0, 4096, 100)}));
     // Record 18: a torn sector, so it is not even a candidate.
-    RecordSpec torn(false, {StdInfo(), FileName("report.docx"), ResidentAttribute(kData, Text("torn"))});
+    RecordLayout torn(false, {StdInfo(), FileName("report.docx"), ResidentAttribute(kData, Text("torn"))});
     torn.tornSector = 1;
     builder.SetRecord(18, torn);
     // Record 19: an encrypted one, then record 20: the one that restores.
-    builder.SetRecord(19, RecordSpec(false, {StdInfo(kFileAttributeEncrypted),
+    builder.SetRecord(19, RecordLayout(false, {StdInfo(kFileAttributeEncrypted),
                                              FileName("report.docx"),
                                              ResidentAttribute(kData, Text("encrypted"))}));
-    builder.SetRecord(20, RecordSpec(false, {StdInfo(), FileName("Report.docx"),
+    builder.SetRecord(20, RecordLayout(false, {StdInfo(), FileName("Report.docx"),
                                              ResidentAttribute(kData, Text("the document"))}));
     // Record 21: in use, never a candidate.
-    builder.SetRecord(21, RecordSpec(true, {StdInfo(), FileName("report.docx"),
+    builder.SetRecord(21, RecordLayout(true, {StdInfo(), FileName("report.docx"),
                                             ResidentAttribute(kData, Text("in use"))}));
     MemoryImage image(builder.Build());
 
