@@ -110,6 +110,24 @@ bool CAttrNonResident::DecodeRunList(std::span<const std::uint8_t> header, std::
     }
 }
 
+bool CAttrNonResident::AppendExtent(CAttrNonResident &extent) {
+    if (!m_runsValid || !extent.m_runsValid || m_lastVcn == UINT64_MAX ||
+        extent.m_startingVcn != m_lastVcn + 1 || extent.m_lastVcn < extent.m_startingVcn) {
+        return false;
+    }
+    // Runs count their VCNs from the start of their own piece; here they continue this one's.
+    const std::uint64_t shift = extent.m_startingVcn - m_startingVcn;
+    for (const tagDataRun_Entry *run = extent.m_runList.First(); run != nullptr;
+         run = extent.m_runList.Next()) {
+        auto copy = std::make_unique<tagDataRun_Entry>(*run);
+        copy->startVcn += shift;
+        copy->lastVcn += shift;
+        m_runList.Append(std::move(copy));
+    }
+    m_lastVcn = extent.m_lastVcn;
+    return true;
+}
+
 std::uint64_t CAttrNonResident::QueryDataLength(std::uint64_t *allocatedSize) const {
     if (allocatedSize != nullptr) {
         *allocatedSize = m_allocatedSize;

@@ -18,6 +18,12 @@ public:
                      std::uint32_t *bytesRead) override;
 
     [[nodiscard]] CSList<tagDataRun_Entry> &RunList() { return m_runList; }
+
+    // Takes over the runs of `extent`, the piece of the same attribute that continues this one
+    // at VCN LastVcn() + 1: an attribute list splits a long run list over several records, and
+    // only the piece at VCN 0 knows the data size. False (nothing changed) when `extent` does
+    // not continue this piece or either run list is invalid.
+    bool AppendExtent(CAttrNonResident &extent);
     [[nodiscard]] std::uint64_t DataSize() const { return m_dataSize; }
     [[nodiscard]] std::uint64_t StartingVcn() const { return m_startingVcn; }
     [[nodiscard]] std::uint64_t LastVcn() const { return m_lastVcn; }

@@ -1,6 +1,8 @@
 // File records: reading, the update sequence fix-up, and the attribute factory.
 #include "ntfs/file_record.h"
 
+#include <algorithm>
+
 #include "ntfs/attr_attr_list.h"
 #include "ntfs/attr_bitmap.h"
 #include "ntfs/attr_data.h"
@@ -235,6 +237,7 @@ void CFileRecord::ClearAttributes() {
     for (auto &list : m_attrLists) {
         list.Clear();
     }
+    m_unnamedDataJoined = false;
 }
 
 std::int32_t CFileRecord::GetAnsiName(std::array<char, kAnsiNameCapacity> &buffer) {
@@ -256,10 +259,33 @@ std::int32_t CFileRecord::GetAnsiName(std::array<char, kAnsiNameCapacity> &buffe
 
 CAttrBase *CFileRecord::FindUnnamedData() {
     CSList<CAttrBase> &data = m_attrLists[(attr_header::kData >> 4) - 1];
+    CAttrBase *first = nullptr;
+    std::vector<CAttrNonResident *> pieces;
     for (CAttrBase *attribute = data.First(); attribute != nullptr; attribute = data.Next()) {
-        if (attribute->NameLength() == 0) {
-            return attribute;
+        if (attribute->NameLength() != 0) {
+            continue;
+        }
+        if (first == nullptr) {
+            first = attribute;
+        }
+        if (auto *piece = dynamic_cast<CAttrNonResident *>(attribute)) {
+            pieces.push_back(piece);
         }
     }
-    return nullptr;
+    // The gathering of an attribute list may put a later piece first; the stream starts with
+    // the piece at VCN 0, and the others continue it in VCN order.
+    std::sort(pieces.begin(), pieces.end(), [](const CAttrNonResident *a, const CAttrNonResident *b) {
+        return a->StartingVcn() < b->StartingVcn();
+    });
+    if (pieces.size() < 2 || pieces.front()->StartingVcn() != 0) {
+        return first;
+    }
+    if (!m_unnamedDataJoined) {
+        m_unnamedDataJoined = true;
+        // A gap or an overlap ends the joining: what follows cannot be placed, and a read
+        // beyond the joined pieces then fails rather than invent bytes.
+        for (std::size_t i = 1; i < pieces.size() && pieces.front()->AppendExtent(*pieces[i]); ++i) {
+        }
+    }
+    return pieces.front();
 }

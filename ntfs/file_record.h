@@ -39,7 +39,9 @@ public:
     // The first POSIX, Win32 or Win32-and-DOS name that converts to the ANSI code page, with
     // its length in bytes; 0 when there is none.
     std::int32_t GetAnsiName(std::array<char, kAnsiNameCapacity> &buffer);
-    // The first $DATA attribute without a name, or null.
+    // The unnamed $DATA attribute, or null. When an attribute list split it over several
+    // records, the piece that starts at VCN 0 is returned with the runs of the pieces that
+    // continue it joined on, so that the whole stream reads through it.
     CAttrBase *FindUnnamedData();
 
     // Copies the unnamed data stream into `file` in 64 KB pieces, asking first when it is over
@@ -77,6 +79,7 @@ private:
     std::uint64_t m_recordNumber = kNoRecord;
     std::uint32_t m_attrMask = kAllAttributes;
     std::array<CSList<CAttrBase>, kAttrListCount> m_attrLists;
+    bool m_unnamedDataJoined = false; // FindUnnamedData has joined the pieces of this parse
     bool m_deletedOnly = false;
 
     // Attribute-list gathering: the record whose parse started it, and how deep this one is.

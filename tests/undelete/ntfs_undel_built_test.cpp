@@ -70,4 +70,47 @@ TEST(NtfsUndelBuilt, UnreadableCandidatesAreSkippedAndTheSearchGoesOn) {
     EXPECT_EQ(testsupport::ReadFile(restored[0]), Text("the document"));
 }
 
+// A deleted file whose run list an attribute list split over two records: the piece in the
+// extension record is gathered first, yet the restore must read the stream from VCN 0 through
+// both pieces, not copy the later piece's empty view of it.
+TEST(NtfsUndelBuilt, DataSplitOverRecordsIsRestoredWhole) {
+    constexpr std::uint64_t kBase = 16;
+    constexpr std::uint64_t kExtension = 17;
+    constexpr std::uint64_t kDataSize = 10000;
+    ImageBuilder builder;
+    const std::uint32_t cluster = builder.ClusterSize();
+    Bytes first(2 * cluster), second(cluster);
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        first[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    }
+    for (std::size_t i = 0; i < second.size(); ++i) {
+        second[i] = static_cast<std::uint8_t>(i * 13 + 5);
+    }
+    builder.WriteClusters(100, first);
+    builder.WriteClusters(200, second);
+    builder.SetRecord(kExtension,
+                      RecordLayout(false, {NonResidentAttribute(kData, EncodeRuns({{200, 1}}), 2, 2,
+                                                                0, 0)}));
+    builder.SetRecord(kBase,
+                      RecordLayout(false, {StdInfo(),
+                                           ResidentAttribute(0x20, AttrListValue({{0x10, kBase},
+                                                                                  {0x30, kBase},
+                                                                                  {kData, kExtension},
+                                                                                  {kData, kBase}})),
+                                           FileName("split.bin"),
+                                           NonResidentAttribute(kData, EncodeRuns({{100, 2}}), 0, 1,
+                                                                3 * cluster, kDataSize)}));
+    MemoryImage image(builder.Build());
+
+    CNtfsUndel engine;
+    ASSERT_TRUE(engine.ScanVolume(image.Path()));
+    testsupport::TempDir out;
+    std::vector<std::string> restored;
+    ASSERT_TRUE(engine.RestoreByName(out.Path(), "split.bin", restored));
+    ASSERT_EQ(restored.size(), 1u);
+    Bytes want = first;
+    want.insert(want.end(), second.begin(), second.begin() + (kDataSize - first.size()));
+    EXPECT_EQ(testsupport::ReadFile(restored[0]), want);
+}
+
 } // namespace
