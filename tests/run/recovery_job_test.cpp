@@ -113,4 +113,47 @@ TEST(RecoveryJob, ScanOfAnEarlierRunGoesOnBesideTheNextRun) {
     EXPECT_EQ(std::count(kinds.begin(), kinds.end(), WM_DISK_PROGRESS), 0);
 }
 
+// The real engine on a real volume: the scan thread publishes its candidates with -1 while the
+// walk thread waits, then the walk restores from them (the pair ThreadSanitizer watches).
+TEST(RecoveryJob, RealEngineRestoresFromAnNtfsImage) {
+    if (!std::filesystem::exists("/usr/sbin/mkntfs")) {
+        GTEST_SKIP() << "mkntfs is not installed";
+    }
+    TempDir dir;
+    std::filesystem::create_directories(dir / "tree");
+    const std::string image = dir / "volume.img";
+    WriteFile(image, std::string());
+    std::filesystem::resize_file(image, 16u << 20);
+    ASSERT_EQ(RunProgram("/usr/sbin/mkntfs", {"-F", "-Q", "-q", image}, dir / "log", true), 0);
+    WriteFile(dir / "report.docx", "the original document");
+    ASSERT_EQ(RunProgram(NTFS_EDIT_PATH, {image, "put", dir / "report.docx", "/report.docx", "rm",
+                                          "/report.docx"},
+                         dir / "log", true),
+              0);
+    ASSERT_TRUE(MakeContainer(ForeignPublicKey(), dir / "report.docx", dir / "tree/report.docx.WNCRY"));
+
+    RecordingWindow window;
+    RecoveryJob job;
+    ASSERT_TRUE(job.Start(dir / "tree", dir / "out-missing-is-fine", window.Handle(), image));
+    window.RunUntilScanEnd();
+    const auto& results = window.messages;
+    auto result = std::find_if(results.begin(), results.end(),
+                               [](const Recorded& r) { return r.message == WM_RECOVERY_RESULT; });
+    ASSERT_NE(result, results.end());
+    // The output folder does not exist: the restore could create nothing there.
+    EXPECT_EQ(result->result.status, NotRecovered);
+
+    std::filesystem::create_directories(dir / "out");
+    window.messages.clear();
+    ASSERT_TRUE(job.Start(dir / "tree", dir / "out", window.Handle(), image));
+    window.RunUntilScanEnd();
+    result = std::find_if(window.messages.begin(), window.messages.end(),
+                          [](const Recorded& r) { return r.message == WM_RECOVERY_RESULT; });
+    ASSERT_NE(result, window.messages.end());
+    EXPECT_EQ(result->result.status, RestoredFromDisk);
+    EXPECT_EQ(ReadFile(dir / "out/report.docx"),
+              std::vector<std::uint8_t>(std::begin("the original document"),
+                                        std::end("the original document") - 1));
+}
+
 } // namespace
