@@ -6,11 +6,11 @@
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>
 
+#include "platform/openssl_ptr.h"
 #include <cstdint>
 #include <memory>
 #include <random>
 #include <vector>
-#include "platform/openssl_ptr.h"
 
 namespace {
 

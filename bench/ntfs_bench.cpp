@@ -15,7 +15,7 @@ namespace {
 
 std::string g_imagePath;
 
-std::unique_ptr<CNTFSVolume> OpenBenchVolume(benchmark::State &state, std::uint64_t &records) {
+std::unique_ptr<CNTFSVolume> OpenBenchVolume(benchmark::State& state, std::uint64_t& records) {
     if (g_imagePath.empty()) {
         state.SkipWithError("no image: pass its path or set DOCSALVE_NTFS_BENCH_IMAGE");
         return nullptr;
@@ -31,7 +31,7 @@ std::unique_ptr<CNTFSVolume> OpenBenchVolume(benchmark::State &state, std::uint6
 
 // What the restore does per candidate: load, then build standard information, attribute
 // list, file names and data.
-void BM_LoadAndParseEveryRecord(benchmark::State &state) {
+void BM_LoadAndParseEveryRecord(benchmark::State& state) {
     std::uint64_t records = 0;
     auto volume = OpenBenchVolume(state, records);
     if (!volume) {
@@ -53,7 +53,7 @@ void BM_LoadAndParseEveryRecord(benchmark::State &state) {
 }
 
 // What the scan does per record: a fresh record object, loaded in deleted-only mode.
-void BM_ScanEveryRecord(benchmark::State &state) {
+void BM_ScanEveryRecord(benchmark::State& state) {
     std::uint64_t records = 0;
     auto volume = OpenBenchVolume(state, records);
     if (!volume) {
@@ -76,11 +76,11 @@ BENCHMARK(BM_ScanEveryRecord)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (argc > 1) {
         g_imagePath = argv[1];
-    } else if (const char *env = std::getenv("DOCSALVE_NTFS_BENCH_IMAGE")) {
+    } else if (const char* env = std::getenv("DOCSALVE_NTFS_BENCH_IMAGE")) {
         g_imagePath = env;
     }
     benchmark::RunSpecifiedBenchmarks();

@@ -20,27 +20,32 @@ namespace {
 
 constexpr int kDeletedFiles = 5000;
 
-std::string Quote(const std::string& text) { return "'" + text + "'"; }
+std::string Quote(const std::string& text) {
+    return "'" + text + "'";
+}
 
 // One image per process: kDeletedFiles small files written and deleted.
 struct Scene {
     Scene() {
-        folder = std::filesystem::temp_directory_path() / ("docsalve-restore-bench-" + std::to_string(getpid()));
+        folder = std::filesystem::temp_directory_path() /
+                 ("docsalve-restore-bench-" + std::to_string(getpid()));
         std::filesystem::create_directories(folder / "out");
         image = (folder / "volume.img").string();
         std::ofstream(folder / "doc.txt") << "a small document\n";
         std::string commands = "mkdir /d";
         for (int i = 0; i < kDeletedFiles; ++i) {
-            commands += " put " + Quote((folder / "doc.txt").string()) + " /d/f" + std::to_string(i) + ".txt";
+            commands += " put " + Quote((folder / "doc.txt").string()) + " /d/f" +
+                        std::to_string(i) + ".txt";
         }
         for (int i = 0; i < kDeletedFiles; ++i) {
             commands += " rm /d/f" + std::to_string(i) + ".txt";
         }
         // The command line is far longer than one shell argument may be: run it from a file.
         const std::filesystem::path script = folder / "make.sh";
-        std::ofstream(script) << "truncate -s 64M " << Quote(image) << " && /usr/sbin/mkntfs -F -Q -q "
-                              << Quote(image) << " >/dev/null 2>&1 && " << NTFS_EDIT_PATH << " "
-                              << Quote(image) << " " << commands << "\n";
+        std::ofstream(script) << "truncate -s 64M " << Quote(image)
+                              << " && /usr/sbin/mkntfs -F -Q -q " << Quote(image)
+                              << " >/dev/null 2>&1 && " << NTFS_EDIT_PATH << " " << Quote(image)
+                              << " " << commands << "\n";
         ok = std::system(("sh " + Quote(script.string())).c_str()) == 0;
     }
     ~Scene() { std::filesystem::remove_all(folder); }
@@ -55,7 +60,9 @@ Scene& TheScene() {
 }
 
 // Names that no deleted record bears: the usual case of a container whose original is gone.
-std::string MissingName(int i) { return "missing" + std::to_string(i) + ".docx"; }
+std::string MissingName(int i) {
+    return "missing" + std::to_string(i) + ".docx";
+}
 
 void BM_RestoreByName_Indexed(benchmark::State& state) {
     Scene& scene = TheScene();
@@ -75,7 +82,12 @@ void BM_RestoreByName_Indexed(benchmark::State& state) {
     state.counters["containers"] = containers;
     state.counters["candidates"] = kDeletedFiles;
 }
-BENCHMARK(BM_RestoreByName_Indexed)->Arg(1)->Arg(10)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RestoreByName_Indexed)
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond);
 
 // What every container costs without an index: each candidate loaded, parsed and named.
 void BM_RestoreByName_RescanBaseline(benchmark::State& state) {
@@ -101,7 +113,8 @@ void BM_RestoreByName_RescanBaseline(benchmark::State& state) {
                 }
                 name.fill('\0');
                 const std::int32_t length = record.GetAnsiName(name);
-                if (length > 0 && codePage.EqualsNoCase(std::string_view(name.data(), length), wanted)) {
+                if (length > 0 &&
+                    codePage.EqualsNoCase(std::string_view(name.data(), length), wanted)) {
                     ++matches;
                 }
             }
@@ -111,7 +124,11 @@ void BM_RestoreByName_RescanBaseline(benchmark::State& state) {
     state.counters["containers"] = containers;
     state.counters["candidates"] = kDeletedFiles;
 }
-BENCHMARK(BM_RestoreByName_RescanBaseline)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RestoreByName_RescanBaseline)
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -21,7 +21,7 @@ constexpr std::uint64_t kDataCluster = 40;
 constexpr std::size_t kDataClusters = 4;
 
 // The builder's volume without the fuzzed parts, made once.
-const ntfs_test::Bytes &BaseImage() {
+const ntfs_test::Bytes& BaseImage() {
     static const ntfs_test::Bytes image = [] {
         ntfs_test::Geometry g;
         g.clusters = 64;
@@ -32,7 +32,7 @@ const ntfs_test::Bytes &BaseImage() {
 
 // Writes the fix-up the way a formatter does, so that the parser (not only the update
 // sequence check) sees the fuzzed bytes; the first input byte can switch it off.
-void ApplyFixup(std::uint8_t *record, std::size_t recordSize, std::size_t sectorSize) {
+void ApplyFixup(std::uint8_t* record, std::size_t recordSize, std::size_t sectorSize) {
     const std::size_t usa = record[4] | (record[5] << 8);
     const std::size_t sectors = recordSize / sectorSize;
     if (usa + 2 + 2 * sectors > recordSize) {
@@ -49,7 +49,7 @@ void ApplyFixup(std::uint8_t *record, std::size_t recordSize, std::size_t sector
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) {
         return 0;
     }
@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::array<std::uint8_t, kFuzzedRecords * kRecordSize> records{};
     for (std::size_t r = 0; r < kFuzzedRecords && size > 0; ++r) {
         const std::size_t n = std::min(size, kRecordSize);
-        std::uint8_t *record = records.data() + r * kRecordSize;
+        std::uint8_t* record = records.data() + r * kRecordSize;
         std::memcpy(record, data, n);
         if (fixup) {
             ApplyFixup(record, kRecordSize, 512);
@@ -99,8 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         (void)record.FindUnnamedData();
         std::array<std::uint8_t, 3 * 4096> buffer{};
         for (std::uint32_t k = 0; k < CFileRecord::kAttrListCount; ++k) {
-            CSList<CAttrBase> &list = record.AttrList(k);
-            for (CAttrBase *a = list.First(); a != nullptr; a = list.Next()) {
+            CSList<CAttrBase>& list = record.AttrList(k);
+            for (CAttrBase* a = list.First(); a != nullptr; a = list.Next()) {
                 std::uint64_t allocated = 0;
                 const std::uint64_t length = a->QueryDataLength(&allocated);
                 (void)a->IsDataValid();

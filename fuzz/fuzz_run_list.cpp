@@ -10,7 +10,7 @@ constexpr std::size_t kHeaderSize = 0x40;
 constexpr std::size_t kSpanBytes = 8;
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < kSpanBytes) {
         return 0;
     }
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     CSList<tagDataRun_Entry> runs;
     const bool valid = CAttrNonResident::DecodeRunList(header, span, runs);
     std::uint64_t vcn = 0;
-    for (tagDataRun_Entry *run = runs.First(); run != nullptr; run = runs.Next()) {
+    for (tagDataRun_Entry* run = runs.First(); run != nullptr; run = runs.Next()) {
         // The invariants every caller relies on.
         if (run->startVcn != vcn || run->lastVcn != run->startVcn + run->clusters - 1 ||
             run->lastVcn > span || (run->lcn < 0 && run->lcn != tagDataRun_Entry::kSparseLcn)) {

@@ -17,7 +17,7 @@ constexpr std::size_t kImageSize = 1 << 20;
 constexpr std::uint64_t kRecordsTried = 40;
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static ReusableImage image;
     image.Reset(kImageSize);
     image.Write(0, data, std::min(size, kImageSize));
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             (void)record.ParseAttributes();
             std::array<char, CFileRecord::kAnsiNameCapacity> name{};
             (void)record.GetAnsiName(name);
-            if (CAttrBase *d = record.FindUnnamedData()) {
+            if (CAttrBase* d = record.FindUnnamedData()) {
                 std::array<std::uint8_t, 8192> buffer{};
                 std::uint32_t got = 0;
                 (void)d->ReadValueAt(0, buffer.data(), buffer.size(), &got);

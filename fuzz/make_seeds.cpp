@@ -15,14 +15,14 @@ namespace {
 namespace fs = std::filesystem;
 using ntfs_test::Bytes;
 
-void Write(const fs::path &dir, const std::string &name, const Bytes &bytes) {
+void Write(const fs::path& dir, const std::string& name, const Bytes& bytes) {
     fs::create_directories(dir);
     std::ofstream out(dir / name, std::ios::binary);
-    out.write(reinterpret_cast<const char *>(bytes.data()),
+    out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
 }
 
-Bytes Slice(const Bytes &b, std::size_t from, std::size_t length) {
+Bytes Slice(const Bytes& b, std::size_t from, std::size_t length) {
     if (from >= b.size()) {
         return {};
     }
@@ -30,16 +30,16 @@ Bytes Slice(const Bytes &b, std::size_t from, std::size_t length) {
                  b.begin() + static_cast<std::ptrdiff_t>(std::min(b.size(), from + length)));
 }
 
-Bytes ReadAt(const std::string &path, std::uint64_t offset, std::size_t length) {
+Bytes ReadAt(const std::string& path, std::uint64_t offset, std::size_t length) {
     std::ifstream in(path, std::ios::binary);
     Bytes out(length);
     in.seekg(static_cast<std::streamoff>(offset));
-    in.read(reinterpret_cast<char *>(out.data()), static_cast<std::streamsize>(length));
+    in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(length));
     out.resize(static_cast<std::size_t>(in.gcount()));
     return out;
 }
 
-std::uint64_t Le(const Bytes &b, std::size_t at, int bytes) {
+std::uint64_t Le(const Bytes& b, std::size_t at, int bytes) {
     std::uint64_t v = 0;
     for (int i = bytes; i-- > 0;) {
         v = (v << 8) | (at + i < b.size() ? b[at + i] : 0);
@@ -49,7 +49,7 @@ std::uint64_t Le(const Bytes &b, std::size_t at, int bytes) {
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s OUT_DIR [IMAGE[@SECTOR_OFFSET]...]\n", argv[0]);
         return 2;
@@ -65,7 +65,7 @@ int main(int argc, char **argv) {
         {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x00, 0x00},
     };
     int i = 0;
-    for (const Bytes &s : spans) {
+    for (const Bytes& s : spans) {
         Write(out / "run_list", "layout" + std::to_string(i++), s);
     }
 

@@ -20,8 +20,8 @@ public:
         m_path = "/proc/self/fd/" + std::to_string(m_fd);
     }
     ~ReusableImage() { close(m_fd); }
-    ReusableImage(const ReusableImage &) = delete;
-    ReusableImage &operator=(const ReusableImage &) = delete;
+    ReusableImage(const ReusableImage&) = delete;
+    ReusableImage& operator=(const ReusableImage&) = delete;
 
     // Makes the file `size` zero bytes.
     void Reset(std::size_t size) {
@@ -29,7 +29,7 @@ public:
             std::abort();
         }
     }
-    void Write(std::size_t offset, const std::uint8_t *data, std::size_t size) {
+    void Write(std::size_t offset, const std::uint8_t* data, std::size_t size) {
         std::size_t done = 0;
         while (done < size) {
             const ssize_t n =
@@ -40,7 +40,7 @@ public:
             done += static_cast<std::size_t>(n);
         }
     }
-    [[nodiscard]] const std::string &Path() const { return m_path; }
+    [[nodiscard]] const std::string& Path() const { return m_path; }
 
 private:
     int m_fd = -1;

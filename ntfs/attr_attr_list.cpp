@@ -21,7 +21,7 @@ constexpr std::uint32_t kListCount = 16;
 } // namespace
 
 template <class T>
-CAttr_AttrList<T>::CAttr_AttrList(std::span<const std::uint8_t> header, CFileRecord &record)
+CAttr_AttrList<T>::CAttr_AttrList(std::span<const std::uint8_t> header, CFileRecord& record)
     : T(header, record) {
     CollectExtensionAttributes(record);
 }
@@ -30,7 +30,7 @@ template <class T> CAttr_AttrList<T>::~CAttr_AttrList() {
     m_extensionRecords.Clear();
 }
 
-template <class T> void CAttr_AttrList<T>::CollectExtensionAttributes(CFileRecord &base) {
+template <class T> void CAttr_AttrList<T>::CollectExtensionAttributes(CFileRecord& base) {
     if (base.RecordNumber() == CFileRecord::kNoRecord) {
         return;
     }
@@ -58,7 +58,7 @@ template <class T> void CAttr_AttrList<T>::CollectExtensionAttributes(CFileRecor
             if (!created) {
                 return; // nested too deep, or the record's budget of extension loads is spent
             }
-            CFileRecord *extension = created.get();
+            CFileRecord* extension = created.get();
             m_extensionRecords.Append(std::move(created));
             extension->SetAttrMask(1u << k);
             if (!extension->LoadRecord(recordNumber)) {

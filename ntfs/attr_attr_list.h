@@ -11,13 +11,13 @@ class CFileRecord;
 template <class T> class CAttr_AttrList : public T {
 public:
     // `record` is the base record whose ParseAttributes is building this attribute.
-    CAttr_AttrList(std::span<const std::uint8_t> header, CFileRecord &record);
+    CAttr_AttrList(std::span<const std::uint8_t> header, CFileRecord& record);
     ~CAttr_AttrList() override;
 
-    [[nodiscard]] CSList<CFileRecord> &ExtensionRecords() { return m_extensionRecords; }
+    [[nodiscard]] CSList<CFileRecord>& ExtensionRecords() { return m_extensionRecords; }
 
 private:
-    void CollectExtensionAttributes(CFileRecord &base);
+    void CollectExtensionAttributes(CFileRecord& base);
 
     CSList<CFileRecord> m_extensionRecords;
 };

@@ -6,7 +6,7 @@
 #include "ntfs/ntfs_volume.h"
 #include "platform/le_reader.h"
 
-CAttrBase::CAttrBase(std::span<const std::uint8_t> header, const CFileRecord &record)
+CAttrBase::CAttrBase(std::span<const std::uint8_t> header, const CFileRecord& record)
     : m_header(header), m_sectorSize(record.Volume()->SectorSize()),
       m_clusterSize(record.Volume()->ClusterSize()),
       m_indexBlockSize(record.Volume()->IndexBlockSize()), m_device(record.Volume()->Device()),

@@ -2,7 +2,7 @@
 #include "ntfs/attr_bitmap.h"
 
 CAttr_Bitmap<CAttrResident>::CAttr_Bitmap(std::span<const std::uint8_t> header,
-                                          const CFileRecord &record)
+                                          const CFileRecord& record)
     : CAttrResident(header, record) {
     m_bitmapSize = Value().size();
     auto buffer = std::make_unique<std::uint8_t[]>(Value().size());
@@ -14,7 +14,7 @@ CAttr_Bitmap<CAttrResident>::CAttr_Bitmap(std::span<const std::uint8_t> header,
 }
 
 CAttr_Bitmap<CAttrNonResident>::CAttr_Bitmap(std::span<const std::uint8_t> header,
-                                             const CFileRecord &record)
+                                             const CFileRecord& record)
     : CAttrNonResident(header, record) {
     if (IsDataValid()) {
         m_bitmapSize = DataSize();

@@ -10,11 +10,11 @@ template <class T> class CAttr_Bitmap;
 
 template <> class CAttr_Bitmap<CAttrResident> : public CAttrResident {
 public:
-    CAttr_Bitmap(std::span<const std::uint8_t> header, const CFileRecord &record);
+    CAttr_Bitmap(std::span<const std::uint8_t> header, const CFileRecord& record);
 
     [[nodiscard]] std::uint64_t BitmapSize() const { return m_bitmapSize; }
     // The whole bitmap, or null when the value could not be read whole.
-    [[nodiscard]] const std::uint8_t *BitmapBuffer() const { return m_bitmapBuffer.get(); }
+    [[nodiscard]] const std::uint8_t* BitmapBuffer() const { return m_bitmapBuffer.get(); }
     // The cluster the buffer holds; all ones while none is loaded.
     [[nodiscard]] std::uint64_t CachedCluster() const { return m_cachedCluster; }
 
@@ -26,11 +26,11 @@ private:
 
 template <> class CAttr_Bitmap<CAttrNonResident> : public CAttrNonResident {
 public:
-    CAttr_Bitmap(std::span<const std::uint8_t> header, const CFileRecord &record);
+    CAttr_Bitmap(std::span<const std::uint8_t> header, const CFileRecord& record);
 
     [[nodiscard]] std::uint64_t BitmapSize() const { return m_bitmapSize; }
     // A one-cluster buffer (not filled), or null when the runs are not valid.
-    [[nodiscard]] const std::uint8_t *BitmapBuffer() const { return m_bitmapBuffer.get(); }
+    [[nodiscard]] const std::uint8_t* BitmapBuffer() const { return m_bitmapBuffer.get(); }
     // The cluster the buffer holds; all ones while none is loaded.
     [[nodiscard]] std::uint64_t CachedCluster() const { return m_cachedCluster; }
 

@@ -6,7 +6,7 @@
 
 class CAttr_FileName : public CAttrResident, public CFileName {
 public:
-    CAttr_FileName(std::span<const std::uint8_t> header, const CFileRecord &record)
+    CAttr_FileName(std::span<const std::uint8_t> header, const CFileRecord& record)
         : CAttrResident(header, record) {
         SetFileNameValue(Value());
         BuildUpperName();

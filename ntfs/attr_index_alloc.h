@@ -5,7 +5,7 @@
 
 class CAttr_IndexAlloc : public CAttrNonResident {
 public:
-    CAttr_IndexAlloc(std::span<const std::uint8_t> header, const CFileRecord &record);
+    CAttr_IndexAlloc(std::span<const std::uint8_t> header, const CFileRecord& record);
 
     [[nodiscard]] std::uint64_t BlockCount() const { return m_blockCount; }
 

@@ -19,7 +19,7 @@ constexpr std::uint8_t kLastEntryFlag = 0x02;
 
 } // namespace
 
-CAttr_IndexRoot::CAttr_IndexRoot(std::span<const std::uint8_t> header, const CFileRecord &record)
+CAttr_IndexRoot::CAttr_IndexRoot(std::span<const std::uint8_t> header, const CFileRecord& record)
     : CAttrResident(header, record) {
     const auto indexedType =
         platform::LeReader(Value()).At<std::uint32_t>(kIndexedTypeOffset).value_or(0);

@@ -7,7 +7,7 @@
 
 class CAttr_IndexRoot : public CAttrResident, public CSList<CIndexEntry> {
 public:
-    CAttr_IndexRoot(std::span<const std::uint8_t> header, const CFileRecord &record);
+    CAttr_IndexRoot(std::span<const std::uint8_t> header, const CFileRecord& record);
 
 private:
     void ParseEntries();

@@ -20,7 +20,7 @@ struct MappingPair {
 
 // One run at `pos` (its header byte). False for a malformed run or one cut off by the end of
 // the attribute; `pos` then stays where it was.
-bool DecodeMappingPair(const platform::LeReader &reader, std::size_t &pos, MappingPair &pair) {
+bool DecodeMappingPair(const platform::LeReader& reader, std::size_t& pos, MappingPair& pair) {
     const auto header = reader.At<std::uint8_t>(pos);
     if (!header) {
         return false;
@@ -57,7 +57,7 @@ bool DecodeMappingPair(const platform::LeReader &reader, std::size_t &pos, Mappi
 
 } // namespace
 
-CAttrNonResident::CAttrNonResident(std::span<const std::uint8_t> header, const CFileRecord &record)
+CAttrNonResident::CAttrNonResident(std::span<const std::uint8_t> header, const CFileRecord& record)
     : CAttrBase(header, record) {
     const platform::LeReader reader(header);
     m_startingVcn = reader.At<std::uint64_t>(attr_header::kStartingVcn).value_or(0);
@@ -68,7 +68,7 @@ CAttrNonResident::CAttrNonResident(std::span<const std::uint8_t> header, const C
 }
 
 bool CAttrNonResident::DecodeRunList(std::span<const std::uint8_t> header, std::uint64_t vcnSpan,
-                                     CSList<tagDataRun_Entry> &runs) {
+                                     CSList<tagDataRun_Entry>& runs) {
     const platform::LeReader reader(header);
     const auto runsOffset = reader.At<std::uint16_t>(attr_header::kRunsOffset);
     if (!runsOffset) {
@@ -110,14 +110,14 @@ bool CAttrNonResident::DecodeRunList(std::span<const std::uint8_t> header, std::
     }
 }
 
-bool CAttrNonResident::AppendExtent(CAttrNonResident &extent) {
+bool CAttrNonResident::AppendExtent(CAttrNonResident& extent) {
     if (!m_runsValid || !extent.m_runsValid || m_lastVcn == UINT64_MAX ||
         extent.m_startingVcn != m_lastVcn + 1 || extent.m_lastVcn < extent.m_startingVcn) {
         return false;
     }
     // Runs count their VCNs from the start of their own piece; here they continue this one's.
     const std::uint64_t shift = extent.m_startingVcn - m_startingVcn;
-    for (const tagDataRun_Entry *run = extent.m_runList.First(); run != nullptr;
+    for (const tagDataRun_Entry* run = extent.m_runList.First(); run != nullptr;
          run = extent.m_runList.Next()) {
         auto copy = std::make_unique<tagDataRun_Entry>(*run);
         copy->startVcn += shift;
@@ -128,14 +128,14 @@ bool CAttrNonResident::AppendExtent(CAttrNonResident &extent) {
     return true;
 }
 
-std::uint64_t CAttrNonResident::QueryDataLength(std::uint64_t *allocatedSize) const {
+std::uint64_t CAttrNonResident::QueryDataLength(std::uint64_t* allocatedSize) const {
     if (allocatedSize != nullptr) {
         *allocatedSize = m_allocatedSize;
     }
     return m_dataSize;
 }
 
-bool CAttrNonResident::ReadByLcn(std::int64_t lcn, std::uint64_t count, std::uint8_t *buffer) {
+bool CAttrNonResident::ReadByLcn(std::int64_t lcn, std::uint64_t count, std::uint8_t* buffer) {
     const std::uint64_t bytes = count * m_clusterSize; // callers keep this within their buffer
     if (lcn == tagDataRun_Entry::kSparseLcn) {
         std::memset(buffer, 0, bytes);
@@ -150,8 +150,8 @@ bool CAttrNonResident::ReadByLcn(std::int64_t lcn, std::uint64_t count, std::uin
                             static_cast<std::uint32_t>(bytes));
 }
 
-bool CAttrNonResident::ReadByVcn(std::uint64_t vcn, std::uint64_t count, std::uint8_t *buffer,
-                                 std::uint64_t bufferSize, std::uint64_t *bytesRead) {
+bool CAttrNonResident::ReadByVcn(std::uint64_t vcn, std::uint64_t count, std::uint8_t* buffer,
+                                 std::uint64_t bufferSize, std::uint64_t* bytesRead) {
     *bytesRead = 0;
     const std::uint64_t span = m_lastVcn - m_startingVcn + 1;
     if (count > span || vcn > span - count || m_clusterSize == 0 ||
@@ -159,7 +159,7 @@ bool CAttrNonResident::ReadByVcn(std::uint64_t vcn, std::uint64_t count, std::ui
         return false;
     }
     std::uint64_t clustersRead = 0;
-    for (tagDataRun_Entry *run = m_runList.First(); run != nullptr && count != 0;
+    for (tagDataRun_Entry* run = m_runList.First(); run != nullptr && count != 0;
          run = m_runList.Next()) {
         if (vcn < run->startVcn || vcn > run->lastVcn) {
             continue; // a gap between runs is skipped; the caller sees a short result
@@ -193,8 +193,8 @@ bool CAttrNonResident::ReadOneCluster(std::uint64_t vcn) {
     return ReadByVcn(vcn, 1, m_clusterBuffer.get(), m_clusterSize, &got) && got == m_clusterSize;
 }
 
-bool CAttrNonResident::ReadValueAt(std::uint64_t offset, void *buffer, std::uint32_t length,
-                                   std::uint32_t *bytesRead) {
+bool CAttrNonResident::ReadValueAt(std::uint64_t offset, void* buffer, std::uint32_t length,
+                                   std::uint32_t* bytesRead) {
     std::uint32_t done = 0;
     auto report = [&](bool ok) {
         if (bytesRead != nullptr) {
@@ -211,7 +211,7 @@ bool CAttrNonResident::ReadValueAt(std::uint64_t offset, void *buffer, std::uint
     if (length > m_dataSize - offset) {
         length = static_cast<std::uint32_t>(m_dataSize - offset);
     }
-    auto *out = static_cast<std::uint8_t *>(buffer);
+    auto* out = static_cast<std::uint8_t*>(buffer);
     std::uint64_t vcn = offset / m_clusterSize;
     const std::uint64_t r = offset % m_clusterSize;
     if (r != 0) {

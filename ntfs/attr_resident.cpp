@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-CAttrResident::CAttrResident(std::span<const std::uint8_t> header, const CFileRecord &record)
+CAttrResident::CAttrResident(std::span<const std::uint8_t> header, const CFileRecord& record)
     : CAttrBase(header, record) {
     const platform::LeReader reader(header);
     const auto length = reader.At<std::uint32_t>(attr_header::kValueLength);
@@ -19,15 +19,15 @@ CAttrResident::CAttrResident(std::span<const std::uint8_t> header, const CFileRe
     }
 }
 
-std::uint64_t CAttrResident::QueryDataLength(std::uint64_t *allocatedSize) const {
+std::uint64_t CAttrResident::QueryDataLength(std::uint64_t* allocatedSize) const {
     if (allocatedSize != nullptr) {
         *allocatedSize = m_value.size();
     }
     return m_value.size();
 }
 
-bool CAttrResident::ReadValueAt(std::uint64_t offset, void *buffer, std::uint32_t length,
-                                std::uint32_t *bytesRead) {
+bool CAttrResident::ReadValueAt(std::uint64_t offset, void* buffer, std::uint32_t length,
+                                std::uint32_t* bytesRead) {
     if (bytesRead != nullptr) {
         *bytesRead = 0;
     }

@@ -5,7 +5,7 @@
 
 #include <string>
 
-CAttr_VolName::CAttr_VolName(std::span<const std::uint8_t> header, const CFileRecord &record)
+CAttr_VolName::CAttr_VolName(std::span<const std::uint8_t> header, const CFileRecord& record)
     : CAttrResident(header, record) {
     const std::span<const std::uint8_t> value = Value();
     m_labelLength = static_cast<std::uint32_t>(value.size() / 2);

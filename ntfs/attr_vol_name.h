@@ -7,11 +7,11 @@
 
 class CAttr_VolName : public CAttrResident {
 public:
-    CAttr_VolName(std::span<const std::uint8_t> header, const CFileRecord &record);
+    CAttr_VolName(std::span<const std::uint8_t> header, const CFileRecord& record);
 
-    [[nodiscard]] const char16_t *LabelWide() const { return m_labelWide.get(); }
+    [[nodiscard]] const char16_t* LabelWide() const { return m_labelWide.get(); }
     // Empty when the label needs more bytes than it has characters in the ANSI code page.
-    [[nodiscard]] const char *LabelAnsi() const { return m_labelAnsi.get(); }
+    [[nodiscard]] const char* LabelAnsi() const { return m_labelAnsi.get(); }
     [[nodiscard]] std::uint32_t LabelLength() const { return m_labelLength; }
 
 private:

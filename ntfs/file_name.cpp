@@ -30,7 +30,7 @@ std::uint8_t CFileName::GetNamespace() const {
     return platform::LeReader(m_fileNameValue).At<std::uint8_t>(kNamespaceOffset).value_or(0);
 }
 
-std::int32_t CFileName::CopyNameWide(char16_t *buffer, std::int32_t capacity) const {
+std::int32_t CFileName::CopyNameWide(char16_t* buffer, std::int32_t capacity) const {
     const auto bytes = NameBytes();
     if (!bytes) {
         return 0;
@@ -46,7 +46,7 @@ std::int32_t CFileName::CopyNameWide(char16_t *buffer, std::int32_t capacity) co
     return units;
 }
 
-std::int32_t CFileName::CopyNameAnsi(char *buffer, std::int32_t capacity) const {
+std::int32_t CFileName::CopyNameAnsi(char* buffer, std::int32_t capacity) const {
     const auto bytes = NameBytes();
     if (!bytes) {
         return 0;

@@ -18,25 +18,25 @@ public:
     CFileName() = default;
     explicit CFileName(std::span<const std::uint8_t> value) : m_fileNameValue(value) {}
     virtual ~CFileName() = default;
-    CFileName(const CFileName &) = delete;
-    CFileName &operator=(const CFileName &) = delete;
+    CFileName(const CFileName&) = delete;
+    CFileName& operator=(const CFileName&) = delete;
 
     // Rebuilds the upper-case copy and the name length from the value.
     void BuildUpperName();
 
     // Copies the name and a terminating zero; 0 without a name, the negated name length when
     // `capacity` (terminating zero included) is too small.
-    std::int32_t CopyNameWide(char16_t *buffer, std::int32_t capacity) const;
+    std::int32_t CopyNameWide(char16_t* buffer, std::int32_t capacity) const;
     // The name in the ANSI code page and a terminating zero, at most capacity - 1 bytes; 0
     // without a name or when the converted name does not fit, the negated name length when the
     // name has more UTF-16 units than `capacity`.
-    std::int32_t CopyNameAnsi(char *buffer, std::int32_t capacity) const;
+    std::int32_t CopyNameAnsi(char* buffer, std::int32_t capacity) const;
 
     [[nodiscard]] std::uint8_t GetNamespace() const;
     // Name length in UTF-16 units after BuildUpperName; 0 when there is no name.
     [[nodiscard]] std::int32_t FileNameLength() const { return m_nameLength; }
     // The zero-terminated upper-case copy, or null when the name is empty.
-    [[nodiscard]] const char16_t *UpperName() const { return m_upperName.get(); }
+    [[nodiscard]] const char16_t* UpperName() const { return m_upperName.get(); }
     [[nodiscard]] std::span<const std::uint8_t> FileNameValue() const { return m_fileNameValue; }
 
 protected:

@@ -37,7 +37,7 @@ constexpr std::uint32_t kMaxExtensionLoads = 65536;
 
 } // namespace
 
-CFileRecord::CFileRecord(const CNTFSVolume *volume) : m_volume(volume) {}
+CFileRecord::CFileRecord(const CNTFSVolume* volume) : m_volume(volume) {}
 
 CFileRecord::~CFileRecord() {
     ClearAttributes();
@@ -83,7 +83,7 @@ bool CFileRecord::LoadRecord(std::uint64_t n) {
     return true;
 }
 
-bool CFileRecord::ReadRawRecord(std::uint64_t n, std::vector<std::uint8_t> &bytes) const {
+bool CFileRecord::ReadRawRecord(std::uint64_t n, std::vector<std::uint8_t>& bytes) const {
     if (m_volume == nullptr || m_volume->RecordSize() == 0) {
         return false;
     }
@@ -93,7 +93,7 @@ bool CFileRecord::ReadRawRecord(std::uint64_t n, std::vector<std::uint8_t> &byte
     }
     const std::uint64_t position = n * recordSize;
     constexpr std::uint64_t kFirstRecordThroughMftData = 16;
-    CAttrBase *mftData = m_volume->MftData();
+    CAttrBase* mftData = m_volume->MftData();
     if (n >= kFirstRecordThroughMftData && mftData != nullptr) {
         bytes.assign(recordSize, 0);
         std::uint32_t got = 0;
@@ -168,7 +168,7 @@ bool CFileRecord::ParseAttributes() {
                 return false;
             }
             // A type code such as 0x11 shares the list but not the class.
-            auto *stdInfo = dynamic_cast<CAttr_StdInfo *>(m_attrLists[0].First());
+            auto* stdInfo = dynamic_cast<CAttr_StdInfo*>(m_attrLists[0].First());
             if (stdInfo != nullptr &&
                 (stdInfo->HasEncryptedFlag() || stdInfo->HasCompressedFlag())) {
                 return false;
@@ -234,16 +234,16 @@ std::unique_ptr<CAttrBase> CFileRecord::CreateAttribute(std::span<const std::uin
 }
 
 void CFileRecord::ClearAttributes() {
-    for (auto &list : m_attrLists) {
+    for (auto& list : m_attrLists) {
         list.Clear();
     }
     m_unnamedDataJoined = false;
 }
 
-std::int32_t CFileRecord::GetAnsiName(std::array<char, kAnsiNameCapacity> &buffer) {
-    CSList<CAttrBase> &names = m_attrLists[(attr_header::kFileName >> 4) - 1];
-    for (CAttrBase *attribute = names.First(); attribute != nullptr; attribute = names.Next()) {
-        const auto *name = dynamic_cast<const CAttr_FileName *>(attribute);
+std::int32_t CFileRecord::GetAnsiName(std::array<char, kAnsiNameCapacity>& buffer) {
+    CSList<CAttrBase>& names = m_attrLists[(attr_header::kFileName >> 4) - 1];
+    for (CAttrBase* attribute = names.First(); attribute != nullptr; attribute = names.Next()) {
+        const auto* name = dynamic_cast<const CAttr_FileName*>(attribute);
         if (name == nullptr || name->FileNameLength() == 0 ||
             name->GetNamespace() == CFileName::kDosNamespace) {
             continue;
@@ -257,26 +257,27 @@ std::int32_t CFileRecord::GetAnsiName(std::array<char, kAnsiNameCapacity> &buffe
     return 0;
 }
 
-CAttrBase *CFileRecord::FindUnnamedData() {
-    CSList<CAttrBase> &data = m_attrLists[(attr_header::kData >> 4) - 1];
-    CAttrBase *first = nullptr;
-    std::vector<CAttrNonResident *> pieces;
-    for (CAttrBase *attribute = data.First(); attribute != nullptr; attribute = data.Next()) {
+CAttrBase* CFileRecord::FindUnnamedData() {
+    CSList<CAttrBase>& data = m_attrLists[(attr_header::kData >> 4) - 1];
+    CAttrBase* first = nullptr;
+    std::vector<CAttrNonResident*> pieces;
+    for (CAttrBase* attribute = data.First(); attribute != nullptr; attribute = data.Next()) {
         if (attribute->NameLength() != 0) {
             continue;
         }
         if (first == nullptr) {
             first = attribute;
         }
-        if (auto *piece = dynamic_cast<CAttrNonResident *>(attribute)) {
+        if (auto* piece = dynamic_cast<CAttrNonResident*>(attribute)) {
             pieces.push_back(piece);
         }
     }
     // The gathering of an attribute list may put a later piece first; the stream starts with
     // the piece at VCN 0, and the others continue it in VCN order.
-    std::sort(pieces.begin(), pieces.end(), [](const CAttrNonResident *a, const CAttrNonResident *b) {
-        return a->StartingVcn() < b->StartingVcn();
-    });
+    std::sort(pieces.begin(), pieces.end(),
+              [](const CAttrNonResident* a, const CAttrNonResident* b) {
+                  return a->StartingVcn() < b->StartingVcn();
+              });
     if (pieces.size() < 2 || pieces.front()->StartingVcn() != 0) {
         return first;
     }
@@ -284,7 +285,8 @@ CAttrBase *CFileRecord::FindUnnamedData() {
         m_unnamedDataJoined = true;
         // A gap or an overlap ends the joining: what follows cannot be placed, and a read
         // beyond the joined pieces then fails rather than invent bytes.
-        for (std::size_t i = 1; i < pieces.size() && pieces.front()->AppendExtent(*pieces[i]); ++i) {
+        for (std::size_t i = 1; i < pieces.size() && pieces.front()->AppendExtent(*pieces[i]);
+             ++i) {
         }
     }
     return pieces.front();

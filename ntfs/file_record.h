@@ -24,10 +24,10 @@ public:
     // Capacity, terminating zero included, of the buffer GetAnsiName fills.
     static constexpr std::size_t kAnsiNameCapacity = 260;
 
-    explicit CFileRecord(const CNTFSVolume *volume);
+    explicit CFileRecord(const CNTFSVolume* volume);
     virtual ~CFileRecord();
-    CFileRecord(const CFileRecord &) = delete;
-    CFileRecord &operator=(const CFileRecord &) = delete;
+    CFileRecord(const CFileRecord&) = delete;
+    CFileRecord& operator=(const CFileRecord&) = delete;
 
     // Reads record `n`, checks its magic and undoes its update sequence. In deleted-only mode a
     // record in use gives false (its bytes are kept).
@@ -38,20 +38,20 @@ public:
 
     // The first POSIX, Win32 or Win32-and-DOS name that converts to the ANSI code page, with
     // its length in bytes; 0 when there is none.
-    std::int32_t GetAnsiName(std::array<char, kAnsiNameCapacity> &buffer);
+    std::int32_t GetAnsiName(std::array<char, kAnsiNameCapacity>& buffer);
     // The unnamed $DATA attribute, or null. When an attribute list split it over several
     // records, the piece that starts at VCN 0 is returned with the runs of the pieces that
     // continue it joined on, so that the whole stream reads through it.
-    CAttrBase *FindUnnamedData();
+    CAttrBase* FindUnnamedData();
 
     // Copies the unnamed data stream into `file` in 64 KB pieces, asking first when it is over
     // 100 MB. False when `file` is not open ("File creation failed"), when the question is
     // declined, when a read fails or comes up short ("Read data error"), or when a write fails:
     // the caller then removes the file. A record without unnamed data gives an empty file.
-    bool CopyDataToFile(platform::File &file);
+    bool CopyDataToFile(platform::File& file);
 
-    [[nodiscard]] CSList<CAttrBase> &AttrList(std::uint32_t k) { return m_attrLists[k]; }
-    [[nodiscard]] const CNTFSVolume *Volume() const { return m_volume; }
+    [[nodiscard]] CSList<CAttrBase>& AttrList(std::uint32_t k) { return m_attrLists[k]; }
+    [[nodiscard]] const CNTFSVolume* Volume() const { return m_volume; }
     [[nodiscard]] std::uint64_t RecordNumber() const { return m_recordNumber; }
     [[nodiscard]] std::uint32_t AttrMask() const { return m_attrMask; }
     void SetAttrMask(std::uint32_t mask) { m_attrMask = mask; }
@@ -68,13 +68,13 @@ public:
     std::unique_ptr<CFileRecord> CreateExtensionRecord();
 
 private:
-    bool ReadRawRecord(std::uint64_t n, std::vector<std::uint8_t> &bytes) const;
+    bool ReadRawRecord(std::uint64_t n, std::vector<std::uint8_t>& bytes) const;
     bool ApplyUpdateSequence(std::span<std::uint8_t> bytes) const;
     bool AddAttribute(std::span<const std::uint8_t> header);
     std::unique_ptr<CAttrBase> CreateAttribute(std::span<const std::uint8_t> header);
     void ClearAttributes();
 
-    const CNTFSVolume *m_volume;
+    const CNTFSVolume* m_volume;
     std::vector<std::uint8_t> m_buffer;
     std::uint64_t m_recordNumber = kNoRecord;
     std::uint32_t m_attrMask = kAllAttributes;
@@ -83,7 +83,7 @@ private:
     bool m_deletedOnly = false;
 
     // Attribute-list gathering: the record whose parse started it, and how deep this one is.
-    CFileRecord *m_root = this;
+    CFileRecord* m_root = this;
     int m_gatherDepth = 0;
     std::uint32_t m_extensionLoads = 0; // counted on the root only
 };

@@ -12,7 +12,9 @@ constexpr std::uint32_t kCopyBlockSize = 65536;
 // Larger data is copied only when the user agrees: it may take long and fill the disk.
 constexpr std::uint64_t kAskAboveSize = 100ull * 1024 * 1024;
 
-void Notify(const char* text) { platform::MessageBoxA(text, "", platform::MB_OK); }
+void Notify(const char* text) {
+    platform::MessageBoxA(text, "", platform::MB_OK);
+}
 
 } // namespace
 

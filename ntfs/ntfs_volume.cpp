@@ -66,7 +66,7 @@ std::optional<std::uint32_t> SizeFromByte(std::uint8_t raw, std::uint32_t cluste
 
 } // namespace
 
-CNTFSVolume::CNTFSVolume(const std::string &devicePath, int partitionNumber) {
+CNTFSVolume::CNTFSVolume(const std::string& devicePath, int partitionNumber) {
     if (!OpenDevice(devicePath, partitionNumber)) {
         return;
     }
@@ -77,7 +77,7 @@ CNTFSVolume::CNTFSVolume(const std::string &devicePath, int partitionNumber) {
             return;
         }
         (void)volumeRecord.ParseAttributes();
-        auto *info = dynamic_cast<CAttr_VolInfo *>(
+        auto* info = dynamic_cast<CAttr_VolInfo*>(
             volumeRecord.AttrList((attr_header::kVolumeInformation >> 4) - 1).First());
         if (info == nullptr) {
             return;
@@ -105,14 +105,14 @@ CNTFSVolume::~CNTFSVolume() {
     m_mftRecord.reset(); // its attributes read through the device, so they go first
 }
 
-bool CNTFSVolume::ReadVolumeBytes(std::uint64_t offset, void *buffer, std::uint32_t length) const {
+bool CNTFSVolume::ReadVolumeBytes(std::uint64_t offset, void* buffer, std::uint32_t length) const {
     if (!m_device || offset > UINT64_MAX - m_volumeStart) {
         return false;
     }
     return m_device->ReadAt(m_volumeStart + offset, buffer, length);
 }
 
-bool CNTFSVolume::OpenDevice(const std::string &devicePath, int partitionNumber) {
+bool CNTFSVolume::OpenDevice(const std::string& devicePath, int partitionNumber) {
     auto device = platform::RawDevice::OpenReadOnly(devicePath);
     if (!device) {
         return false;

@@ -20,11 +20,11 @@ public:
     // partition table the volume is partition `partitionNumber`, or the first NTFS partition
     // for PartitionTable::kFirstNtfs; a bare volume image is used as it is. There is no error
     // result: ask IsReady().
-    explicit CNTFSVolume(const std::string &devicePath,
+    explicit CNTFSVolume(const std::string& devicePath,
                          int partitionNumber = PartitionTable::kFirstNtfs);
     virtual ~CNTFSVolume();
-    CNTFSVolume(const CNTFSVolume &) = delete;
-    CNTFSVolume &operator=(const CNTFSVolume &) = delete;
+    CNTFSVolume(const CNTFSVolume&) = delete;
+    CNTFSVolume& operator=(const CNTFSVolume&) = delete;
 
     // The boot sector passed, the geometry is sane and the NTFS version is 3.0 or later.
     [[nodiscard]] bool IsReady() const { return m_ready; }
@@ -40,17 +40,17 @@ public:
     // Major × 256 + minor; 0 until read.
     [[nodiscard]] std::uint16_t Version() const { return m_version; }
     // The raw device; null when it is not open.
-    [[nodiscard]] const platform::RawDevice *Device() const { return m_device.get(); }
+    [[nodiscard]] const platform::RawDevice* Device() const { return m_device.get(); }
     // The first $DATA attribute of record 0: the master file table's own data. Null when
     // record 0 could not be read or has none.
-    [[nodiscard]] CAttrBase *MftData() const { return m_mftData; }
-    [[nodiscard]] CFileRecord *MftRecord() const { return m_mftRecord.get(); }
+    [[nodiscard]] CAttrBase* MftData() const { return m_mftData; }
+    [[nodiscard]] CFileRecord* MftRecord() const { return m_mftRecord.get(); }
 
     // Exactly `length` bytes at byte `offset` of the volume, or false.
-    bool ReadVolumeBytes(std::uint64_t offset, void *buffer, std::uint32_t length) const;
+    bool ReadVolumeBytes(std::uint64_t offset, void* buffer, std::uint32_t length) const;
 
 private:
-    bool OpenDevice(const std::string &devicePath, int partitionNumber);
+    bool OpenDevice(const std::string& devicePath, int partitionNumber);
 
     std::uint16_t m_sectorSize = 0;
     std::uint32_t m_clusterSize = 0;
@@ -62,5 +62,5 @@ private:
     bool m_ready = false;
     std::uint16_t m_version = 0;
     std::unique_ptr<CFileRecord> m_mftRecord;
-    CAttrBase *m_mftData = nullptr; // owned by m_mftRecord's $DATA list
+    CAttrBase* m_mftData = nullptr; // owned by m_mftRecord's $DATA list
 };

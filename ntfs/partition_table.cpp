@@ -41,21 +41,21 @@ bool IsExtendedType(std::uint8_t type) {
     return type == 0x05 || type == 0x0F || type == 0x85;
 }
 
-bool ReadSector(const platform::RawDevice &device, std::uint64_t offset,
-                std::array<std::uint8_t, kMbrSectorSize> &sector) {
+bool ReadSector(const platform::RawDevice& device, std::uint64_t offset,
+                std::array<std::uint8_t, kMbrSectorSize>& sector) {
     return device.ReadAt(offset, sector.data(), kMbrSectorSize);
 }
 
-bool HasBootSignature(const std::array<std::uint8_t, kMbrSectorSize> &sector) {
+bool HasBootSignature(const std::array<std::uint8_t, kMbrSectorSize>& sector) {
     return platform::LeReader(sector).At<std::uint16_t>(kBootSignatureOffset) == kBootSignature;
 }
 
-bool Multiply(std::uint64_t a, std::uint64_t b, std::uint64_t &out) {
+bool Multiply(std::uint64_t a, std::uint64_t b, std::uint64_t& out) {
     return !__builtin_mul_overflow(a, b, &out);
 }
 
-void ReadLogicalPartitions(const platform::RawDevice &device, std::uint64_t extendedStart,
-                           std::vector<PartitionTable::Entry> &out) {
+void ReadLogicalPartitions(const platform::RawDevice& device, std::uint64_t extendedStart,
+                           std::vector<PartitionTable::Entry>& out) {
     std::uint64_t ebrLba = extendedStart;
     std::array<std::uint8_t, kMbrSectorSize> sector{};
     for (int i = 0; i < kMaxLogicalPartitions; ++i) {
@@ -82,7 +82,7 @@ void ReadLogicalPartitions(const platform::RawDevice &device, std::uint64_t exte
     }
 }
 
-bool ReadGpt(const platform::RawDevice &device, std::vector<PartitionTable::Entry> &out) {
+bool ReadGpt(const platform::RawDevice& device, std::vector<PartitionTable::Entry>& out) {
     // The header sits in logical block 1, whose size is 512 or 4096 bytes.
     for (const std::uint32_t blockSize : {512u, 4096u}) {
         std::array<std::uint8_t, kMbrSectorSize> header{};
@@ -130,14 +130,14 @@ bool ReadGpt(const platform::RawDevice &device, std::vector<PartitionTable::Entr
 
 } // namespace
 
-bool PartitionTable::HasNtfsBootSector(const platform::RawDevice &device, std::uint64_t offset) {
+bool PartitionTable::HasNtfsBootSector(const platform::RawDevice& device, std::uint64_t offset) {
     std::array<std::uint8_t, kMbrSectorSize> sector{};
     return ReadSector(device, offset, sector) &&
            std::memcmp(sector.data() + kOemIdOffset, kNtfsOemId, 8) == 0;
 }
 
 std::vector<PartitionTable::Entry>
-PartitionTable::ReadPartitions(const platform::RawDevice &device) {
+PartitionTable::ReadPartitions(const platform::RawDevice& device) {
     std::vector<Entry> out;
     std::array<std::uint8_t, kMbrSectorSize> mbr{};
     if (!ReadSector(device, 0, mbr) || !HasBootSignature(mbr) ||
@@ -168,7 +168,7 @@ PartitionTable::ReadPartitions(const platform::RawDevice &device) {
         return {};
     }
     const std::vector<Entry> primaries = out;
-    for (const Entry &entry : primaries) {
+    for (const Entry& entry : primaries) {
         if (IsExtendedType(entry.mbrType)) {
             ReadLogicalPartitions(device, entry.offset / kMbrSectorSize, out);
             break; // an MBR has at most one extended partition
@@ -177,12 +177,12 @@ PartitionTable::ReadPartitions(const platform::RawDevice &device) {
     return out;
 }
 
-std::optional<std::uint64_t> PartitionTable::LocateVolume(const platform::RawDevice &device,
+std::optional<std::uint64_t> PartitionTable::LocateVolume(const platform::RawDevice& device,
                                                           int partitionNumber) {
     if (partitionNumber == kFirstNtfs && HasNtfsBootSector(device, 0)) {
         return 0;
     }
-    for (const Entry &entry : ReadPartitions(device)) {
+    for (const Entry& entry : ReadPartitions(device)) {
         if (partitionNumber == kFirstNtfs) {
             if (!IsExtendedType(entry.mbrType) && HasNtfsBootSector(device, entry.offset)) {
                 return entry.offset;

@@ -27,14 +27,14 @@ public:
 
     // The partitions of the device's MBR or GPT; empty when it has no partition table (a bare
     // volume image) or the table cannot be read.
-    static std::vector<Entry> ReadPartitions(const platform::RawDevice &device);
+    static std::vector<Entry> ReadPartitions(const platform::RawDevice& device);
 
     // Byte offset of the volume to open: for kFirstNtfs, 0 when the device itself starts with
     // an NTFS boot sector, else the first NTFS partition; otherwise the partition with that
     // number, whatever it holds. Nothing when there is no such volume or partition.
-    static std::optional<std::uint64_t> LocateVolume(const platform::RawDevice &device,
+    static std::optional<std::uint64_t> LocateVolume(const platform::RawDevice& device,
                                                      int partitionNumber);
 
     // Whether the 512 bytes at `offset` start with the NTFS boot sector's OEM identifier.
-    static bool HasNtfsBootSector(const platform::RawDevice &device, std::uint64_t offset);
+    static bool HasNtfsBootSector(const platform::RawDevice& device, std::uint64_t offset);
 };

@@ -9,15 +9,15 @@
 template <class T> class CSList {
 public:
     CSList() = default;
-    CSList(const CSList &) = delete;
-    CSList &operator=(const CSList &) = delete;
+    CSList(const CSList&) = delete;
+    CSList& operator=(const CSList&) = delete;
     virtual ~CSList() { Clear(); }
 
     // Hands `element` to the list, at the tail. A null element is kept as a null entry.
     bool Append(std::unique_ptr<T> element) {
         auto node = std::make_unique<Node>();
         node->element = std::move(element);
-        Node *added = node.get();
+        Node* added = node.get();
         if (m_tail == nullptr) {
             m_head = std::move(node);
         } else {
@@ -28,12 +28,12 @@ public:
         return true;
     }
 
-    T *First() {
+    T* First() {
         m_cursor = m_head.get();
         return m_cursor != nullptr ? m_cursor->element.get() : nullptr;
     }
 
-    T *Next() {
+    T* Next() {
         if (m_cursor != nullptr) {
             m_cursor = m_cursor->next.get();
         }
@@ -54,11 +54,11 @@ public:
 
     // Moves every element of `source`, in order, to the tail of this list and leaves `source`
     // empty: the one explicit way for elements to change owner.
-    void TakeAllFrom(CSList &source) {
+    void TakeAllFrom(CSList& source) {
         if (&source == this || source.m_head == nullptr) {
             return;
         }
-        Node *sourceTail = source.m_tail;
+        Node* sourceTail = source.m_tail;
         if (m_tail == nullptr) {
             m_head = std::move(source.m_head);
         } else {
@@ -81,6 +81,6 @@ private:
 
     std::int32_t m_count = 0;
     std::unique_ptr<Node> m_head;
-    Node *m_tail = nullptr;
-    Node *m_cursor = nullptr;
+    Node* m_tail = nullptr;
+    Node* m_cursor = nullptr;
 };

@@ -13,18 +13,18 @@
 #include <openssl/params.h>
 #include <openssl/rsa.h>
 
+#include "platform/openssl_ptr.h"
 #include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
-#include "platform/openssl_ptr.h"
 
 namespace platform {
 namespace {
 
 using platform::BignumPtr;
-using platform::EvpPkeyPtr;
 using platform::EvpPkeyCtxPtr;
+using platform::EvpPkeyPtr;
 using platform::ParamBldPtr;
 using platform::ParamPtr;
 

@@ -31,7 +31,7 @@ std::uint64_t QuerySize(int fd) {
 
 } // namespace
 
-std::unique_ptr<RawDevice> RawDevice::OpenReadOnly(const std::string &path) {
+std::unique_ptr<RawDevice> RawDevice::OpenReadOnly(const std::string& path) {
     int fd = -1;
     do {
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -51,8 +51,8 @@ RawDevice::~RawDevice() {
     ::close(m_fd);
 }
 
-bool RawDevice::ReadAt(std::uint64_t offset, void *buffer, std::uint32_t length) const {
-    auto *out = static_cast<unsigned char *>(buffer);
+bool RawDevice::ReadAt(std::uint64_t offset, void* buffer, std::uint32_t length) const {
+    auto* out = static_cast<unsigned char*>(buffer);
     std::uint32_t done = 0;
     while (done < length) {
         const std::uint64_t position = offset + done;

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/openssl_ptr.h"
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -29,14 +30,13 @@
 #include <string>
 #include <string_view>
 #include <vector>
-#include "platform/openssl_ptr.h"
 
 namespace {
 
-using platform::EvpPkeyPtr;
-using platform::EvpPkeyCtxPtr;
-using platform::EvpCipherCtxPtr;
 using platform::BioPtr;
+using platform::EvpCipherCtxPtr;
+using platform::EvpPkeyCtxPtr;
+using platform::EvpPkeyPtr;
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;

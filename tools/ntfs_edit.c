@@ -20,10 +20,10 @@
 #include <sys/types.h>
 #include <time.h>
 
-#include <ntfs-3g/types.h>
 #include <ntfs-3g/attrib.h>
 #include <ntfs-3g/dir.h>
 #include <ntfs-3g/inode.h>
+#include <ntfs-3g/types.h>
 #include <ntfs-3g/unistr.h>
 #include <ntfs-3g/volume.h>
 
@@ -64,7 +64,8 @@ static ntfs_inode* Create(ntfs_volume* vol, const char* path, mode_t type) {
     }
     ntfschar* uname = NULL;
     const int ulen = ntfs_mbstoucs(name, &uname);
-    ntfs_inode* ni = ulen < 0 ? NULL : ntfs_create(dir, const_cpu_to_le32(0), uname, (u8)ulen, type);
+    ntfs_inode* ni =
+        ulen < 0 ? NULL : ntfs_create(dir, const_cpu_to_le32(0), uname, (u8)ulen, type);
     free(uname);
     ntfs_inode_close(dir);
     return ni;
@@ -120,9 +121,12 @@ static int CopyPiece(struct Copy* copy, size_t limit) {
 
 static int CloseCopy(struct Copy* copy) {
     int rc = 0;
-    if (copy->na) ntfs_attr_close(copy->na);
-    if (copy->ni && ntfs_inode_close(copy->ni) != 0) rc = -1;
-    if (copy->host) fclose(copy->host);
+    if (copy->na)
+        ntfs_attr_close(copy->na);
+    if (copy->ni && ntfs_inode_close(copy->ni) != 0)
+        rc = -1;
+    if (copy->host)
+        fclose(copy->host);
     return rc;
 }
 
@@ -132,7 +136,8 @@ static int Put(ntfs_volume* vol, const char* host, const char* path, s64 hole) {
     int more = 1;
     while (rc == 0 && more > 0) {
         more = CopyPiece(&copy, 1 << 20);
-        if (more < 0) rc = -1;
+        if (more < 0)
+            rc = -1;
     }
     return CloseCopy(&copy) != 0 ? -1 : rc;
 }
@@ -144,9 +149,12 @@ static int Interleave(ntfs_volume* vol, const char* host1, const char* path1, co
     rc |= OpenCopy(vol, host2, path2, 0, &b);
     int moreA = rc == 0, moreB = rc == 0;
     while (rc == 0 && (moreA > 0 || moreB > 0)) {
-        if (moreA > 0) moreA = CopyPiece(&a, kPiece);
-        if (moreB > 0) moreB = CopyPiece(&b, kPiece);
-        if (moreA < 0 || moreB < 0) rc = -1;
+        if (moreA > 0)
+            moreA = CopyPiece(&a, kPiece);
+        if (moreB > 0)
+            moreB = CopyPiece(&b, kPiece);
+        if (moreA < 0 || moreB < 0)
+            rc = -1;
     }
     rc |= CloseCopy(&a);
     rc |= CloseCopy(&b);
@@ -174,8 +182,10 @@ static int Remove(ntfs_volume* vol, const char* path) {
         rc = ntfs_delete(vol, path, ni, dir, uname, (u8)ulen);
         ni = dir = NULL;
     }
-    if (ni) ntfs_inode_close(ni);
-    if (dir) ntfs_inode_close(dir);
+    if (ni)
+        ntfs_inode_close(ni);
+    if (dir)
+        ntfs_inode_close(dir);
     free(uname);
     return rc;
 }

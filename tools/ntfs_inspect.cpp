@@ -27,7 +27,7 @@ namespace {
 constexpr std::size_t kAttrNameOffsetField = 0x0A;
 constexpr std::uint32_t kCopyChunk = 64 * 1024;
 
-const char *TypeName(std::uint32_t type) {
+const char* TypeName(std::uint32_t type) {
     switch (type) {
     case 0x10:
         return "$STANDARD_INFORMATION";
@@ -65,7 +65,7 @@ const char *TypeName(std::uint32_t type) {
 }
 
 // The attribute's own name (of a named stream or index), in the ANSI code page.
-std::string AttributeName(const CAttrBase &attribute) {
+std::string AttributeName(const CAttrBase& attribute) {
     const platform::LeReader header(attribute.GetHeader());
     const auto offset = header.At<std::uint16_t>(kAttrNameOffsetField);
     const auto bytes =
@@ -80,7 +80,7 @@ std::string AttributeName(const CAttrBase &attribute) {
     return platform::ActiveCodePage().FromUtf16(wide);
 }
 
-void PrintAttribute(CAttrBase &attribute) {
+void PrintAttribute(CAttrBase& attribute) {
     const std::uint32_t type = attribute.TypeCode();
     std::uint64_t allocated = 0;
     const std::uint64_t size = attribute.QueryDataLength(&allocated);
@@ -89,29 +89,29 @@ void PrintAttribute(CAttrBase &attribute) {
                 TypeName(type), type, name.empty() ? "N/A" : name.c_str(),
                 attribute.IsNonResident() ? "Non-Resident" : "Resident", size, allocated,
                 attribute.IsDataValid() ? "" : "   (runs not valid)");
-    if (const auto *stdInfo = dynamic_cast<const CAttr_StdInfo *>(&attribute)) {
+    if (const auto* stdInfo = dynamic_cast<const CAttr_StdInfo*>(&attribute)) {
         std::printf("    file attribute flags: 0x%08X%s%s\n", stdInfo->GetFileAttrFlags(),
                     stdInfo->HasCompressedFlag() ? " compressed" : "",
                     stdInfo->HasEncryptedFlag() ? " encrypted" : "");
     }
-    if (const auto *fileName = dynamic_cast<const CAttr_FileName *>(&attribute)) {
-        static const char *const kNamespaces[] = {"POSIX", "Win32", "DOS", "Win32 & DOS"};
+    if (const auto* fileName = dynamic_cast<const CAttr_FileName*>(&attribute)) {
+        static const char* const kNamespaces[] = {"POSIX", "Win32", "DOS", "Win32 & DOS"};
         char ansi[CFileRecord::kAnsiNameCapacity] = {};
         fileName->CopyNameAnsi(ansi, sizeof ansi);
         const std::uint8_t ns = fileName->GetNamespace();
         std::printf("    name: %s   namespace: %s\n", ansi, ns < 4 ? kNamespaces[ns] : "?");
     }
-    if (const auto *label = dynamic_cast<const CAttr_VolName *>(&attribute)) {
+    if (const auto* label = dynamic_cast<const CAttr_VolName*>(&attribute)) {
         std::printf("    label: %s\n", label->LabelAnsi());
     }
-    if (auto *nonResident = dynamic_cast<CAttrNonResident *>(&attribute)) {
+    if (auto* nonResident = dynamic_cast<CAttrNonResident*>(&attribute)) {
         std::printf("    VCN %" PRIu64 " - %" PRIu64 "\n", nonResident->StartingVcn(),
                     nonResident->LastVcn());
         // Runs count VCNs from the start of their own attribute record; shown from the stream's
         // start, as the header's starting VCN places them.
         const std::uint64_t base = nonResident->StartingVcn();
-        CSList<tagDataRun_Entry> &runs = nonResident->RunList();
-        for (tagDataRun_Entry *run = runs.First(); run != nullptr; run = runs.Next()) {
+        CSList<tagDataRun_Entry>& runs = nonResident->RunList();
+        for (tagDataRun_Entry* run = runs.First(); run != nullptr; run = runs.Next()) {
             if (run->lcn == tagDataRun_Entry::kSparseLcn) {
                 std::printf("    run: VCN %" PRIu64 "  sparse  length %" PRIu64 "\n",
                             base + run->startVcn, run->clusters);
@@ -121,30 +121,30 @@ void PrintAttribute(CAttrBase &attribute) {
             }
         }
     }
-    if (auto *root = dynamic_cast<CAttr_IndexRoot *>(&attribute)) {
-        for (CIndexEntry *entry = root->First(); entry != nullptr; entry = root->Next()) {
+    if (auto* root = dynamic_cast<CAttr_IndexRoot*>(&attribute)) {
+        for (CIndexEntry* entry = root->First(); entry != nullptr; entry = root->Next()) {
             char ansi[CFileRecord::kAnsiNameCapacity] = {};
             if (entry->CopyNameAnsi(ansi, sizeof ansi) > 0) {
                 std::printf("    index entry: %s\n", ansi);
             }
         }
     }
-    auto printExtensions = [](CSList<CFileRecord> &records) {
-        for (CFileRecord *r = records.First(); r != nullptr; r = records.Next()) {
+    auto printExtensions = [](CSList<CFileRecord>& records) {
+        for (CFileRecord* r = records.First(); r != nullptr; r = records.Next()) {
             std::printf("    extension record: %" PRIu64 "\n", r->RecordNumber());
         }
     };
-    if (auto *list = dynamic_cast<CAttr_AttrList<CAttrResident> *>(&attribute)) {
+    if (auto* list = dynamic_cast<CAttr_AttrList<CAttrResident>*>(&attribute)) {
         printExtensions(list->ExtensionRecords());
     }
-    if (auto *list = dynamic_cast<CAttr_AttrList<CAttrNonResident> *>(&attribute)) {
+    if (auto* list = dynamic_cast<CAttr_AttrList<CAttrNonResident>*>(&attribute)) {
         printExtensions(list->ExtensionRecords());
     }
 }
 
-void PrintGeometry(const std::string &path, const CNTFSVolume &volume) {
+void PrintGeometry(const std::string& path, const CNTFSVolume& volume) {
     if (auto device = platform::RawDevice::OpenReadOnly(path)) {
-        for (const PartitionTable::Entry &p : PartitionTable::ReadPartitions(*device)) {
+        for (const PartitionTable::Entry& p : PartitionTable::ReadPartitions(*device)) {
             std::printf("Partition %d: %s type 0x%02X  offset %" PRIu64 "  length %" PRIu64 "\n",
                         p.number, p.gpt ? "GPT" : "MBR", p.mbrType, p.offset, p.length);
         }
@@ -168,14 +168,14 @@ void PrintGeometry(const std::string &path, const CNTFSVolume &volume) {
     CFileRecord record(&volume);
     record.SetAttrMask(0x60);
     if (record.LoadRecord(3) && record.ParseAttributes()) {
-        if (auto *label = dynamic_cast<CAttr_VolName *>(
+        if (auto* label = dynamic_cast<CAttr_VolName*>(
                 record.AttrList((attr_header::kVolumeName >> 4) - 1).First())) {
             std::printf("Volume Name: %s\n", label->LabelAnsi());
         }
     }
 }
 
-int PrintRecord(const CNTFSVolume &volume, std::uint64_t n) {
+int PrintRecord(const CNTFSVolume& volume, std::uint64_t n) {
     CFileRecord record(&volume);
     std::printf("\nRecord %" PRIu64 "\n", n);
     if (!record.LoadRecord(n)) {
@@ -190,22 +190,22 @@ int PrintRecord(const CNTFSVolume &volume, std::uint64_t n) {
                     "attributes built so far:\n");
     }
     for (std::uint32_t k = 0; k < CFileRecord::kAttrListCount; ++k) {
-        CSList<CAttrBase> &list = record.AttrList(k);
-        for (CAttrBase *a = list.First(); a != nullptr; a = list.Next()) {
+        CSList<CAttrBase>& list = record.AttrList(k);
+        for (CAttrBase* a = list.First(); a != nullptr; a = list.Next()) {
             PrintAttribute(*a);
         }
     }
     return 0;
 }
 
-int CopyData(const CNTFSVolume &volume, std::uint64_t n) {
+int CopyData(const CNTFSVolume& volume, std::uint64_t n) {
     CFileRecord record(&volume);
     record.SetAttrMask(0x87);
     if (!record.LoadRecord(n) || !record.ParseAttributes()) {
         std::fprintf(stderr, "record %" PRIu64 " cannot be read\n", n);
         return 1;
     }
-    CAttrBase *data = record.FindUnnamedData();
+    CAttrBase* data = record.FindUnnamedData();
     if (data == nullptr) {
         std::fprintf(stderr, "record %" PRIu64 " has no unnamed $DATA\n", n);
         return 1;
@@ -223,7 +223,7 @@ int CopyData(const CNTFSVolume &volume, std::uint64_t n) {
     return 0;
 }
 
-void Usage(const char *program) {
+void Usage(const char* program) {
     std::fprintf(stderr,
                  "usage: %s [-p PARTITION] DEVICE [RECORD...]\n"
                  "       %s [-p PARTITION] -c RECORD DEVICE\n"
@@ -234,15 +234,15 @@ void Usage(const char *program) {
                  program, program);
 }
 
-bool ParseNumber(const char *text, std::uint64_t &out) {
-    char *end = nullptr;
+bool ParseNumber(const char* text, std::uint64_t& out) {
+    char* end = nullptr;
     out = std::strtoull(text, &end, 0);
     return end != text && *end == '\0';
 }
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     try {
         int partition = PartitionTable::kFirstNtfs;
         bool copy = false;
@@ -288,7 +288,7 @@ int main(int argc, char **argv) {
             rc |= PrintRecord(volume, n);
         }
         return rc;
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         std::fprintf(stderr, "ntfs-inspect: %s\n", e.what());
         return 1;
     }

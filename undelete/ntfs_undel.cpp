@@ -42,7 +42,9 @@ const std::vector<std::uint64_t>& CNtfsUndel::DeletedRecords() const {
     return m_state->deletedRecords;
 }
 
-const CNTFSVolume* CNtfsUndel::Volume() const { return m_state->volume.get(); }
+const CNTFSVolume* CNtfsUndel::Volume() const {
+    return m_state->volume.get();
+}
 
 bool CNtfsUndel::ScanVolume(const std::string& device) {
     m_state = std::make_unique<State>();
@@ -124,8 +126,8 @@ bool CNtfsUndel::RestoreByName(const std::string& outputFolder, const std::strin
         std::array<char, CFileRecord::kAnsiNameCapacity> present{};
         const std::int32_t length = record.GetAnsiName(present);
         if (length <= 0 ||
-            !codePage.EqualsNoCase(std::string_view(present.data(), static_cast<std::size_t>(length)),
-                                   name)) {
+            !codePage.EqualsNoCase(
+                std::string_view(present.data(), static_cast<std::size_t>(length)), name)) {
             continue;
         }
         // The file takes the requested name, not the record's, which may differ in case.

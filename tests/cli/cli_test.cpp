@@ -152,12 +152,15 @@ TEST(DocsalveCli, RestoresFromTheVolumeWhatNoKeyOpens) {
     const std::string image = tree.dir / "volume.img";
     WriteFile(image, std::string());
     std::filesystem::resize_file(image, 16u << 20);
-    ASSERT_EQ(RunProgram("/usr/sbin/mkntfs", {"-F", "-Q", "-q", image}, tree.dir / "mkntfs.log", true), 0);
+    ASSERT_EQ(
+        RunProgram("/usr/sbin/mkntfs", {"-F", "-Q", "-q", image}, tree.dir / "mkntfs.log", true),
+        0);
     WriteFile(tree.dir / "ledger.csv", tree.originals["tree/docs/ledger.csv"]);
-    ASSERT_EQ(RunProgram(NTFS_EDIT_PATH, {image, "put", tree.dir / "ledger.csv", "/ledger.csv", "rm",
-                                          "/ledger.csv"},
-                         tree.dir / "edit.log", true),
-              0);
+    ASSERT_EQ(
+        RunProgram(NTFS_EDIT_PATH,
+                   {image, "put", tree.dir / "ledger.csv", "/ledger.csv", "rm", "/ledger.csv"},
+                   tree.dir / "edit.log", true),
+        0);
 
     const std::string json = tree.dir / "results.json";
     EXPECT_EQ(RunCli({"--device", image, "--json", json, tree.dir / "tree", tree.dir / "out"}), 0);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
 
+#include "platform/openssl_ptr.h"
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,7 +13,6 @@
 #include <random>
 #include <string_view>
 #include <vector>
-#include "platform/openssl_ptr.h"
 
 namespace {
 

@@ -16,23 +16,23 @@ constexpr std::uint64_t kExtension = 25;
 constexpr std::uint32_t kRestoreMask = 0x87;
 
 // First byte of each resident value in the record's $DATA list, in list order.
-std::vector<int> DataTags(CFileRecord &record) {
+std::vector<int> DataTags(CFileRecord& record) {
     std::vector<int> tags;
-    CSList<CAttrBase> &list = record.AttrList(ListOf(0x80));
-    for (CAttrBase *a = list.First(); a != nullptr; a = list.Next()) {
+    CSList<CAttrBase>& list = record.AttrList(ListOf(0x80));
+    for (CAttrBase* a = list.First(); a != nullptr; a = list.Next()) {
         std::uint8_t b = 0;
         tags.push_back(a->ReadValueAt(0, &b, 1, nullptr) ? b : -1);
     }
     return tags;
 }
 
-int ExtensionCount(CFileRecord &record) {
-    CSList<CAttrBase> &lists = record.AttrList(ListOf(0x20));
+int ExtensionCount(CFileRecord& record) {
+    CSList<CAttrBase>& lists = record.AttrList(ListOf(0x20));
     int total = 0;
-    for (CAttrBase *a = lists.First(); a != nullptr; a = lists.Next()) {
-        if (auto *r = dynamic_cast<CAttr_AttrList<CAttrResident> *>(a)) {
+    for (CAttrBase* a = lists.First(); a != nullptr; a = lists.Next()) {
+        if (auto* r = dynamic_cast<CAttr_AttrList<CAttrResident>*>(a)) {
             total += r->ExtensionRecords().Count();
-        } else if (auto *n = dynamic_cast<CAttr_AttrList<CAttrNonResident> *>(a)) {
+        } else if (auto* n = dynamic_cast<CAttr_AttrList<CAttrNonResident>*>(a)) {
             total += n->ExtensionRecords().Count();
         }
     }
@@ -40,7 +40,7 @@ int ExtensionCount(CFileRecord &record) {
 }
 
 struct ListCase {
-    const char *name;
+    const char* name;
     std::vector<AttrListEntry> entries;
     std::uint32_t mask;
     std::vector<int> wantData; // tags: 1 the base's own $DATA, 2 record 25's, 3 record 26's
@@ -97,7 +97,7 @@ ImageBuilder WithExtensions() {
 }
 
 TEST(AttributeList, ResidentTable) {
-    for (const ListCase &c : kCases) {
+    for (const ListCase& c : kCases) {
         SCOPED_TRACE(c.name);
         ImageBuilder builder = WithExtensions();
         auto opened = OpenRecord(builder, kBase,

@@ -18,7 +18,7 @@ std::uint8_t Pattern(std::uint64_t lcn, std::uint64_t i) {
 }
 
 struct Layout {
-    const char *name;
+    const char* name;
     std::vector<Run> runs;
     std::uint64_t dataSize;
     std::uint64_t lastVcn; // header last VCN
@@ -32,7 +32,7 @@ struct Read {
 // What a correct reader returns, worked out from the layout alone: bytes of mapped clusters as
 // written, zeros for sparse ones, failure where a needed cluster is not covered or not on the
 // volume, or the offset lies beyond the data.
-bool Expect(const Layout &l, std::uint32_t cs, Read r, Bytes &out) {
+bool Expect(const Layout& l, std::uint32_t cs, Read r, Bytes& out) {
     out.clear();
     if (r.length == 0) {
         return true;
@@ -48,7 +48,7 @@ bool Expect(const Layout &l, std::uint32_t cs, Read r, Bytes &out) {
         }
         std::uint64_t start = 0;
         bool found = false;
-        for (const Run &run : l.runs) {
+        for (const Run& run : l.runs) {
             if (vcn >= start && vcn < start + run.clusters) {
                 if (!run.lcn) {
                     out.push_back(0);
@@ -99,7 +99,7 @@ const Read kReads[] = {
 };
 
 TEST(NonResidentRead, MatchesLayoutModel) {
-    for (const Layout &l : kLayouts) {
+    for (const Layout& l : kLayouts) {
         SCOPED_TRACE(l.name);
         ImageBuilder builder;
         for (std::uint64_t lcn = 30; lcn < kVolumeClusters; ++lcn) {
@@ -114,14 +114,14 @@ TEST(NonResidentRead, MatchesLayoutModel) {
                                   NonResidentAttribute(0x80, EncodeRuns(l.runs), 0, l.lastVcn,
                                                        (l.lastVcn + 1) * 4096, l.dataSize)});
         ASSERT_TRUE(opened.parsed);
-        CAttrBase *data = opened.record->FindUnnamedData();
+        CAttrBase* data = opened.record->FindUnnamedData();
         ASSERT_NE(data, nullptr);
         EXPECT_TRUE(data->IsDataValid());
         std::uint64_t allocated = 0;
         EXPECT_EQ(data->QueryDataLength(&allocated), l.dataSize);
         EXPECT_EQ(allocated, (l.lastVcn + 1) * 4096);
         EXPECT_EQ(data->QueryDataLength(nullptr), l.dataSize);
-        for (const Read &r : kReads) {
+        for (const Read& r : kReads) {
             SCOPED_TRACE(testing::Message() << "offset " << r.offset << " length " << r.length);
             Bytes want;
             const bool wantOk = Expect(l, 4096, r, want);
@@ -147,7 +147,7 @@ TEST(NonResidentRead, NegativeLcnLeavesEarlierRunsReadable) {
         builder, kRecord,
         {StdInfo(), NonResidentAttribute(0x80, {0x11, 1, 40, 0x11, 1, 0xB0, 0}, 0, 1, 8192, 8192)});
     ASSERT_TRUE(opened.parsed);
-    CAttrBase *data = opened.record->FindUnnamedData();
+    CAttrBase* data = opened.record->FindUnnamedData();
     ASSERT_NE(data, nullptr);
     EXPECT_FALSE(data->IsDataValid());
     Bytes got(4096);
@@ -163,7 +163,7 @@ TEST(ResidentRead, OffsetsAndLengths) {
     const Bytes value = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
     auto opened = OpenRecord(builder, kRecord, {StdInfo(), ResidentAttribute(0x80, value)});
     ASSERT_TRUE(opened.parsed);
-    CAttrBase *data = opened.record->FindUnnamedData();
+    CAttrBase* data = opened.record->FindUnnamedData();
     ASSERT_NE(data, nullptr);
     struct Case {
         std::uint64_t offset;
@@ -173,7 +173,7 @@ TEST(ResidentRead, OffsetsAndLengths) {
     };
     const Case cases[] = {{0, 10, true, 10}, {2, 100, true, 8}, {9, 1, true, 1},
                           {10, 1, false, 0}, {10, 0, true, 0},  {~0ull, 5, false, 0}};
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.offset);
         Bytes got(128, 0);
         std::uint32_t n = 99;
@@ -194,7 +194,7 @@ TEST(ResidentRead, ValueOutsideTheAttributeIsEmpty) {
     a.bytes[0x14] = 0xF0; // value offset far past the attribute's end
     auto opened = OpenRecord(builder, kRecord, {StdInfo(), a});
     ASSERT_TRUE(opened.parsed);
-    CAttrBase *data = opened.record->FindUnnamedData();
+    CAttrBase* data = opened.record->FindUnnamedData();
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(data->QueryDataLength(nullptr), 0u);
     std::uint8_t b = 0;
@@ -221,7 +221,7 @@ TEST(LargeClusters, TwoMegabyteClustersReadAcrossClusterEdges) {
                                                               1, 2 * cs, 2 * cs - 7)});
     ASSERT_TRUE(opened.parsed);
     EXPECT_EQ(opened.opened.volume->ClusterSize(), cs);
-    CAttrBase *data = opened.record->FindUnnamedData();
+    CAttrBase* data = opened.record->FindUnnamedData();
     ASSERT_NE(data, nullptr);
     Bytes got(64);
     std::uint32_t n = 0;

@@ -13,7 +13,7 @@ using namespace ntfs_test;
 constexpr std::uint64_t kRecord = 20;
 
 struct LoadCase {
-    const char *name;
+    const char* name;
     RecordLayout layout;
     bool deletedOnly;
     bool loads;
@@ -59,7 +59,7 @@ TEST(FileRecordLoad, Table) {
         {"first attribute offset leaves no room for a type code", WithFirst(1022), false, false,
          false},
     };
-    for (const LoadCase &c : cases) {
+    for (const LoadCase& c : cases) {
         SCOPED_TRACE(c.name);
         ImageBuilder builder;
         builder.SetRecord(kRecord, c.layout);
@@ -104,8 +104,8 @@ TEST(FileRecordLoad, LowRecordsFromTheDeviceHigherOnesThroughTheTablesRuns) {
     auto opened = OpenImage(builder.Build());
     ASSERT_TRUE(opened.volume->IsReady());
     ASSERT_NE(opened.volume->MftData(), nullptr);
-    const std::pair<std::uint64_t, const char *> want[] = {{15, "device15"}, {16, "table16"}};
-    for (const auto &[n, name] : want) {
+    const std::pair<std::uint64_t, const char*> want[] = {{15, "device15"}, {16, "table16"}};
+    for (const auto& [n, name] : want) {
         CFileRecord record(opened.volume.get());
         ASSERT_TRUE(record.LoadRecord(n));
         ASSERT_TRUE(record.ParseAttributes());
@@ -116,7 +116,7 @@ TEST(FileRecordLoad, LowRecordsFromTheDeviceHigherOnesThroughTheTablesRuns) {
 }
 
 struct ParseCase {
-    const char *name;
+    const char* name;
     std::vector<Attribute> attributes;
     std::uint32_t mask;
     bool noEndMarker;
@@ -192,7 +192,7 @@ TEST(FileRecordParse, Table) {
          true,
          {{0, 1}, {2, 1}}},
     };
-    for (const ParseCase &c : cases) {
+    for (const ParseCase& c : cases) {
         SCOPED_TRACE(c.name);
         ImageBuilder builder;
         RecordLayout layout{true, c.attributes};
@@ -203,7 +203,7 @@ TEST(FileRecordParse, Table) {
         record.SetAttrMask(c.mask);
         ASSERT_TRUE(record.LoadRecord(kRecord));
         EXPECT_EQ(record.ParseAttributes(), c.parses);
-        for (const auto &[list, count] : c.counts) {
+        for (const auto& [list, count] : c.counts) {
             EXPECT_EQ(record.AttrList(list).Count(), count) << "list " << list;
         }
     }
@@ -228,7 +228,7 @@ TEST(FileRecordParse, FixedClassesIgnoreAWrongResidencyClaim) {
     EXPECT_EQ(opened.record->AttrList(ListOf(0xA0)).Count(), 2);
     std::array<char, CFileRecord::kAnsiNameCapacity> buffer{};
     EXPECT_EQ(opened.record->GetAnsiName(buffer), 0);
-    for (CAttrBase *a = opened.record->AttrList(ListOf(0xA0)).First(); a != nullptr;
+    for (CAttrBase* a = opened.record->AttrList(ListOf(0xA0)).First(); a != nullptr;
          a = opened.record->AttrList(ListOf(0xA0)).Next()) {
         std::uint8_t b[64];
         std::uint32_t n = 0;
@@ -249,7 +249,7 @@ TEST(FileRecordNames, FirstUsableNameAndUnnamedData) {
     std::array<char, CFileRecord::kAnsiNameCapacity> buffer{};
     EXPECT_EQ(opened.record->GetAnsiName(buffer), 11);
     EXPECT_STREQ(buffer.data(), "report.docx");
-    CAttrBase *data = opened.record->FindUnnamedData();
+    CAttrBase* data = opened.record->FindUnnamedData();
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(data->QueryDataLength(nullptr), 3u);
 

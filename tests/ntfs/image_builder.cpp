@@ -11,17 +11,17 @@ namespace ntfs_test {
 
 namespace {
 
-void Put16(Bytes &b, std::size_t at, std::uint16_t v) {
+void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
     for (int i = 0; i < 2; ++i) {
         b.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
     }
 }
-void Put32(Bytes &b, std::size_t at, std::uint32_t v) {
+void Put32(Bytes& b, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) {
         b.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
     }
 }
-void Put64(Bytes &b, std::size_t at, std::uint64_t v) {
+void Put64(Bytes& b, std::size_t at, std::uint64_t v) {
     for (int i = 0; i < 8; ++i) {
         b.at(at + i) = static_cast<std::uint8_t>(v >> (8 * i));
     }
@@ -50,10 +50,10 @@ unsigned SignedBytes(std::int64_t v) {
 
 } // namespace
 
-Bytes EncodeRuns(const std::vector<Run> &runs) {
+Bytes EncodeRuns(const std::vector<Run>& runs) {
     Bytes out;
     std::int64_t previous = 0;
-    for (const Run &run : runs) {
+    for (const Run& run : runs) {
         const unsigned l = UnsignedBytes(run.clusters);
         unsigned f = 0;
         std::int64_t delta = 0;
@@ -74,7 +74,7 @@ Bytes EncodeRuns(const std::vector<Run> &runs) {
     return out;
 }
 
-Bytes Utf16(const std::string &text) {
+Bytes Utf16(const std::string& text) {
     Bytes out;
     for (const char c : text) {
         out.push_back(static_cast<std::uint8_t>(c));
@@ -83,7 +83,7 @@ Bytes Utf16(const std::string &text) {
     return out;
 }
 
-Attribute ResidentAttribute(std::uint32_t type, const Bytes &value, const std::string &name) {
+Attribute ResidentAttribute(std::uint32_t type, const Bytes& value, const std::string& name) {
     const Bytes wideName = Utf16(name);
     const std::size_t valueOffset = Align8(0x18 + wideName.size());
     Bytes b(Align8(valueOffset + value.size()), 0);
@@ -99,9 +99,9 @@ Attribute ResidentAttribute(std::uint32_t type, const Bytes &value, const std::s
     return {type, b};
 }
 
-Attribute NonResidentAttribute(std::uint32_t type, const Bytes &runs, std::uint64_t startVcn,
+Attribute NonResidentAttribute(std::uint32_t type, const Bytes& runs, std::uint64_t startVcn,
                                std::uint64_t lastVcn, std::uint64_t allocatedSize,
-                               std::uint64_t dataSize, const std::string &name) {
+                               std::uint64_t dataSize, const std::string& name) {
     const Bytes wideName = Utf16(name);
     const std::size_t runsOffset = Align8(0x40 + wideName.size());
     Bytes b(Align8(runsOffset + runs.size()), 0);
@@ -127,7 +127,7 @@ Attribute StdInfo(std::uint32_t fileFlags) {
     return ResidentAttribute(0x10, value);
 }
 
-Attribute FileName(const std::string &name, std::uint8_t nameSpace, std::uint64_t parent) {
+Attribute FileName(const std::string& name, std::uint8_t nameSpace, std::uint64_t parent) {
     const Bytes wide = Utf16(name);
     Bytes value(0x42 + wide.size(), 0);
     Put64(value, 0x00, parent);
@@ -144,13 +144,13 @@ Attribute VolumeInformation(std::uint8_t major, std::uint8_t minor) {
     return ResidentAttribute(0x70, value);
 }
 
-Attribute VolumeName(const std::string &label) {
+Attribute VolumeName(const std::string& label) {
     return ResidentAttribute(0x60, Utf16(label));
 }
 
-Bytes AttrListValue(const std::vector<AttrListEntry> &entries) {
+Bytes AttrListValue(const std::vector<AttrListEntry>& entries) {
     Bytes out;
-    for (const AttrListEntry &e : entries) {
+    for (const AttrListEntry& e : entries) {
         // Each entry occupies its declared step; a step of 0 still leaves a readable block.
         Bytes b(std::max<std::size_t>(32, e.length), 0);
         Put32(b, 0x00, e.type);
@@ -183,7 +183,7 @@ ImageBuilder::ImageBuilder(Geometry geometry) : m_geometry(geometry) {
 }
 
 void ImageBuilder::SetRecord(std::uint64_t n, RecordLayout layout) {
-    for (auto &[number, existing] : m_records) {
+    for (auto& [number, existing] : m_records) {
         if (number == n) {
             existing = std::move(layout);
             return;
@@ -196,24 +196,24 @@ void ImageBuilder::SetMftLayout(std::vector<Run> extents) {
     m_mftLayout = std::move(extents);
 }
 
-void ImageBuilder::WriteClusters(std::uint64_t lcn, const Bytes &bytes) {
+void ImageBuilder::WriteClusters(std::uint64_t lcn, const Bytes& bytes) {
     m_clusterWrites.emplace_back(lcn, bytes);
 }
 
-void ImageBuilder::Patch(std::uint64_t offset, const Bytes &bytes) {
+void ImageBuilder::Patch(std::uint64_t offset, const Bytes& bytes) {
     m_patches.emplace_back(offset, bytes);
 }
 
 Attribute ImageBuilder::MftDataAttribute() const {
     std::uint64_t clusters = 0;
-    for (const Run &r : m_mftLayout) {
+    for (const Run& r : m_mftLayout) {
         clusters += r.clusters;
     }
     return NonResidentAttribute(0x80, EncodeRuns(m_mftLayout), 0, clusters - 1,
                                 clusters * m_clusterSize, clusters * m_clusterSize);
 }
 
-Bytes ImageBuilder::BuildRecord(const RecordLayout &layout) const {
+Bytes ImageBuilder::BuildRecord(const RecordLayout& layout) const {
     const std::size_t sectors = m_recordSize / m_geometry.sectorSize;
     Bytes r(m_recordSize, 0);
     std::memcpy(r.data(), layout.badMagic ? "BAAD" : "FILE", 4);
@@ -226,7 +226,7 @@ Bytes ImageBuilder::BuildRecord(const RecordLayout &layout) const {
     Put16(r, 0x14, layout.firstAttributeOffset.value_or(static_cast<std::uint16_t>(first)));
     Put16(r, 0x16, layout.inUse ? 1 : 0);
     std::size_t pos = first;
-    for (const Attribute &a : layout.attributes) {
+    for (const Attribute& a : layout.attributes) {
         if (pos + a.bytes.size() > r.size()) {
             throw std::runtime_error("attributes do not fit in the record");
         }
@@ -273,11 +273,11 @@ Bytes ImageBuilder::Build() const {
 
     // The master file table as one logical byte array, then spread over its extents.
     std::uint64_t mftClusters = 0;
-    for (const Run &r : m_mftLayout) {
+    for (const Run& r : m_mftLayout) {
         mftClusters += r.clusters;
     }
     Bytes mft(mftClusters * m_clusterSize, 0);
-    auto place = [&](std::uint64_t n, const RecordLayout &layout) {
+    auto place = [&](std::uint64_t n, const RecordLayout& layout) {
         const Bytes rec = BuildRecord(layout);
         if ((n + 1) * m_recordSize <= mft.size()) {
             std::copy(rec.begin(), rec.end(),
@@ -286,7 +286,7 @@ Bytes ImageBuilder::Build() const {
     };
     bool have0 = false;
     bool have3 = false;
-    for (const auto &[n, layout] : m_records) {
+    for (const auto& [n, layout] : m_records) {
         have0 = have0 || n == 0;
         have3 = have3 || n == 3;
     }
@@ -299,11 +299,11 @@ Bytes ImageBuilder::Build() const {
                            {StdInfo(), FileName("$Volume"), VolumeName("Test"),
                             VolumeInformation(m_geometry.majorVersion, m_geometry.minorVersion)}});
     }
-    for (const auto &[n, layout] : m_records) {
+    for (const auto& [n, layout] : m_records) {
         place(n, layout);
     }
     std::uint64_t logical = 0;
-    for (const Run &r : m_mftLayout) {
+    for (const Run& r : m_mftLayout) {
         const std::uint64_t bytes = r.clusters * m_clusterSize;
         if (r.lcn) {
             const std::uint64_t at = static_cast<std::uint64_t>(*r.lcn) * m_clusterSize;
@@ -315,20 +315,20 @@ Bytes ImageBuilder::Build() const {
         }
         logical += bytes;
     }
-    for (const auto &[lcn, bytes] : m_clusterWrites) {
+    for (const auto& [lcn, bytes] : m_clusterWrites) {
         const std::uint64_t at = lcn * m_clusterSize;
         if (at + bytes.size() > image.size()) {
             throw std::runtime_error("cluster write beyond the volume");
         }
         std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
     }
-    for (const auto &[offset, bytes] : m_patches) {
+    for (const auto& [offset, bytes] : m_patches) {
         std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
     }
     return image;
 }
 
-Bytes WrapInMbr(const Bytes &volume, std::uint32_t startSector, std::uint8_t type) {
+Bytes WrapInMbr(const Bytes& volume, std::uint32_t startSector, std::uint8_t type) {
     Bytes disk(std::size_t{startSector} * 512 + volume.size(), 0);
     const std::size_t e = 0x1BE;
     disk[e + 4] = type;
@@ -339,7 +339,7 @@ Bytes WrapInMbr(const Bytes &volume, std::uint32_t startSector, std::uint8_t typ
     return disk;
 }
 
-Bytes WrapInGpt(const Bytes &volume, std::uint64_t firstLba, std::uint32_t number) {
+Bytes WrapInGpt(const Bytes& volume, std::uint64_t firstLba, std::uint32_t number) {
     const std::uint64_t volumeSectors = (volume.size() + 511) / 512;
     const std::uint64_t totalSectors = firstLba + volumeSectors + 34;
     Bytes disk(totalSectors * 512, 0);
@@ -368,7 +368,7 @@ Bytes WrapInGpt(const Bytes &volume, std::uint64_t firstLba, std::uint32_t numbe
     return disk;
 }
 
-MemoryImage::MemoryImage(const Bytes &bytes) {
+MemoryImage::MemoryImage(const Bytes& bytes) {
     m_fd = memfd_create("ntfs-test-image", MFD_CLOEXEC);
     if (m_fd < 0) {
         throw std::runtime_error("memfd_create failed");

@@ -20,10 +20,10 @@ struct Run {
 
 // Mapping pairs for `runs`, each offset relative to the previous non-sparse run, with the
 // smallest field sizes, followed by the end marker.
-Bytes EncodeRuns(const std::vector<Run> &runs);
+Bytes EncodeRuns(const std::vector<Run>& runs);
 
 // UTF-16LE bytes of an ASCII string.
-Bytes Utf16(const std::string &text);
+Bytes Utf16(const std::string& text);
 
 // Attribute bodies and headers.
 struct Attribute {
@@ -31,22 +31,22 @@ struct Attribute {
     Bytes bytes; // the whole attribute, header included
 };
 
-Attribute ResidentAttribute(std::uint32_t type, const Bytes &value, const std::string &name = "");
+Attribute ResidentAttribute(std::uint32_t type, const Bytes& value, const std::string& name = "");
 // `runs` are the raw mapping-pair bytes; `lastVcn` is the header's last VCN.
-Attribute NonResidentAttribute(std::uint32_t type, const Bytes &runs, std::uint64_t startVcn,
+Attribute NonResidentAttribute(std::uint32_t type, const Bytes& runs, std::uint64_t startVcn,
                                std::uint64_t lastVcn, std::uint64_t allocatedSize,
-                               std::uint64_t dataSize, const std::string &name = "");
+                               std::uint64_t dataSize, const std::string& name = "");
 Attribute StdInfo(std::uint32_t fileFlags = 0);
-Attribute FileName(const std::string &name, std::uint8_t nameSpace = 1, std::uint64_t parent = 5);
+Attribute FileName(const std::string& name, std::uint8_t nameSpace = 1, std::uint64_t parent = 5);
 Attribute VolumeInformation(std::uint8_t major, std::uint8_t minor);
-Attribute VolumeName(const std::string &label);
+Attribute VolumeName(const std::string& label);
 
 struct AttrListEntry {
     std::uint32_t type = 0;
     std::uint64_t recordNumber = 0;
     std::uint16_t length = 32; // the entry's step; 0 and odd values are allowed for damage
 };
-Bytes AttrListValue(const std::vector<AttrListEntry> &entries);
+Bytes AttrListValue(const std::vector<AttrListEntry>& entries);
 
 struct RecordLayout {
     RecordLayout() = default;
@@ -88,9 +88,9 @@ public:
     // boot sector's MFT cluster, 64 records long). Record 0's $DATA follows this layout unless
     // record 0 was replaced.
     void SetMftLayout(std::vector<Run> extents);
-    void WriteClusters(std::uint64_t lcn, const Bytes &bytes);
+    void WriteClusters(std::uint64_t lcn, const Bytes& bytes);
     // Raw bytes at a volume offset (boot sector damage and the like), written last.
-    void Patch(std::uint64_t offset, const Bytes &bytes);
+    void Patch(std::uint64_t offset, const Bytes& bytes);
 
     // The finished volume image.
     [[nodiscard]] Bytes Build() const;
@@ -99,7 +99,7 @@ public:
     [[nodiscard]] Attribute MftDataAttribute() const;
 
 private:
-    Bytes BuildRecord(const RecordLayout &layout) const;
+    Bytes BuildRecord(const RecordLayout& layout) const;
 
     Geometry m_geometry;
     std::uint32_t m_clusterSize;
@@ -111,18 +111,18 @@ private:
 };
 
 // A disk image holding `volume` as its only partition, at `startSector` (512-byte sectors).
-Bytes WrapInMbr(const Bytes &volume, std::uint32_t startSector, std::uint8_t type = 0x07);
+Bytes WrapInMbr(const Bytes& volume, std::uint32_t startSector, std::uint8_t type = 0x07);
 // A GPT disk whose partition `number` (1-based, earlier entries left empty) holds `volume`.
-Bytes WrapInGpt(const Bytes &volume, std::uint64_t firstLba, std::uint32_t number = 1);
+Bytes WrapInGpt(const Bytes& volume, std::uint64_t firstLba, std::uint32_t number = 1);
 
 // An in-memory file holding `bytes`, opened by path like any image. Closed on destruction.
 class MemoryImage {
 public:
-    explicit MemoryImage(const Bytes &bytes);
+    explicit MemoryImage(const Bytes& bytes);
     ~MemoryImage();
-    MemoryImage(const MemoryImage &) = delete;
-    MemoryImage &operator=(const MemoryImage &) = delete;
-    [[nodiscard]] const std::string &Path() const { return m_path; }
+    MemoryImage(const MemoryImage&) = delete;
+    MemoryImage& operator=(const MemoryImage&) = delete;
+    [[nodiscard]] const std::string& Path() const { return m_path; }
 
 private:
     int m_fd = -1;

@@ -12,10 +12,10 @@
 #include <sys/types.h>
 #include <time.h>
 
-#include <ntfs-3g/types.h>
 #include <ntfs-3g/attrib.h>
 #include <ntfs-3g/dir.h>
 #include <ntfs-3g/inode.h>
+#include <ntfs-3g/types.h>
 #include <ntfs-3g/unistr.h>
 #include <ntfs-3g/volume.h>
 
@@ -113,10 +113,14 @@ int main(int argc, char** argv) {
             rc |= WriteAt(na, (s64)i * 4096, 4096, 101);
             rc |= WriteAt(nb, (s64)i * 4096, 4096, 102);
         }
-        if (na) ntfs_attr_close(na);
-        if (nb) ntfs_attr_close(nb);
-        if (a) ntfs_inode_close(a);
-        if (b) ntfs_inode_close(b);
+        if (na)
+            ntfs_attr_close(na);
+        if (nb)
+            ntfs_attr_close(nb);
+        if (a)
+            ntfs_inode_close(a);
+        if (b)
+            ntfs_inode_close(b);
     }
     /* Holes before and between written ranges become sparse runs. */
     if (rc == 0) {
@@ -127,8 +131,10 @@ int main(int argc, char** argv) {
             rc |= WriteAt(ns, 1024 * 1024, 4096, 103);
             rc |= WriteAt(ns, 3 * 1024 * 1024 + 123, 5000, 104);
         }
-        if (ns) ntfs_attr_close(ns);
-        if (s) ntfs_inode_close(s);
+        if (ns)
+            ntfs_attr_close(ns);
+        if (s)
+            ntfs_inode_close(s);
     }
     if (rc == 0) {
         ntfs_inode* docs = Create(root, "docs", S_IFDIR);
@@ -138,7 +144,8 @@ int main(int argc, char** argv) {
             snprintf(name, sizeof name, "doc%05ld.txt", i);
             rc |= WriteFile(docs, name, (i * 97) % 6000, (unsigned)(1000 + i));
         }
-        if (docs) ntfs_inode_close(docs);
+        if (docs)
+            ntfs_inode_close(docs);
     }
     /* A file written and deleted: its record is no longer in use but still names its data. */
     if (rc == 0) {
@@ -146,7 +153,8 @@ int main(int argc, char** argv) {
         ntfs_inode* ni = ntfs_pathname_to_inode(vol, NULL, "/deleted.docx");
         ntfschar* uname = NULL;
         const int ulen = ntfs_mbstoucs("deleted.docx", &uname);
-        if (ni == NULL || ulen < 0 || ntfs_delete(vol, "/deleted.docx", ni, root, uname, (u8)ulen) != 0) {
+        if (ni == NULL || ulen < 0 ||
+            ntfs_delete(vol, "/deleted.docx", ni, root, uname, (u8)ulen) != 0) {
             rc = -1;
         }
         free(uname);

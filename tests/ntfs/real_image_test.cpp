@@ -26,7 +26,7 @@ std::optional<std::string> MkntfsImage() {
 }
 
 // The whole unnamed $DATA of `record` read in 64 KB pieces, as the restore reads it.
-std::optional<std::string> ReadAll(CAttrBase &data) {
+std::optional<std::string> ReadAll(CAttrBase& data) {
     const std::uint64_t size = data.QueryDataLength(nullptr);
     std::string out;
     std::string chunk(kChunk, '\0');
@@ -42,10 +42,10 @@ std::optional<std::string> ReadAll(CAttrBase &data) {
     return out;
 }
 
-int UnnamedDataCount(CFileRecord &record) {
+int UnnamedDataCount(CFileRecord& record) {
     int count = 0;
-    CSList<CAttrBase> &list = record.AttrList(ListOf(0x80));
-    for (CAttrBase *a = list.First(); a != nullptr; a = list.Next()) {
+    CSList<CAttrBase>& list = record.AttrList(ListOf(0x80));
+    for (CAttrBase* a = list.First(); a != nullptr; a = list.Next()) {
         count += a->NameLength() == 0 ? 1 : 0;
     }
     return count;
@@ -53,7 +53,7 @@ int UnnamedDataCount(CFileRecord &record) {
 
 // Every file fls lists reads back through the reader exactly as icat gives it, streams whose
 // runs an attribute list split over several records included (`split` counts those).
-void CheckEveryFile(const std::string &image, std::uint64_t sectorOffset, int &whole, int &split) {
+void CheckEveryFile(const std::string& image, std::uint64_t sectorOffset, int& whole, int& split) {
     auto files = ListFiles(image, sectorOffset);
     ASSERT_TRUE(files.has_value());
     ASSERT_FALSE(files->empty());
@@ -61,7 +61,7 @@ void CheckEveryFile(const std::string &image, std::uint64_t sectorOffset, int &w
     ASSERT_TRUE(volume.IsReady());
     CFileRecord record(&volume);
     record.SetAttrMask(kRestoreMask);
-    for (const TskFile &file : *files) {
+    for (const TskFile& file : *files) {
         SCOPED_TRACE(file.path);
         // $Boot's one run starts at cluster 0, stored as an explicit zero offset, which the
         // reader takes for a sparse run (as it does for every zero offset). No other stream can
@@ -75,7 +75,7 @@ void CheckEveryFile(const std::string &image, std::uint64_t sectorOffset, int &w
         ASSERT_TRUE(record.LoadRecord(file.inode));
         ASSERT_TRUE(record.ParseAttributes());
         const int pieces = UnnamedDataCount(record);
-        CAttrBase *data = record.FindUnnamedData();
+        CAttrBase* data = record.FindUnnamedData();
         ASSERT_NE(data, nullptr);
         const auto got = ReadAll(*data);
         ASSERT_TRUE(got.has_value());
@@ -84,8 +84,8 @@ void CheckEveryFile(const std::string &image, std::uint64_t sectorOffset, int &w
     }
 }
 
-void CheckGeometryAgainstFsstat(const std::string &image, std::uint64_t sectorOffset,
-                                const CNTFSVolume &volume) {
+void CheckGeometryAgainstFsstat(const std::string& image, std::uint64_t sectorOffset,
+                                const CNTFSVolume& volume) {
     const auto fs = Fsstat(image, sectorOffset);
     ASSERT_TRUE(fs.has_value());
     EXPECT_EQ(std::to_string(volume.SectorSize()), fs->at("Sector Size"));
@@ -143,7 +143,7 @@ TEST(MkntfsImage, DeletedFileStillReadsItsData) {
     std::array<char, CFileRecord::kAnsiNameCapacity> name{};
     ASSERT_GT(record.GetAnsiName(name), 0);
     EXPECT_STREQ(name.data(), "deleted.docx");
-    CAttrBase *data = record.FindUnnamedData();
+    CAttrBase* data = record.FindUnnamedData();
     ASSERT_NE(data, nullptr);
     const auto got = ReadAll(*data);
     const auto expected = Icat(*image, 0, inode);
@@ -164,9 +164,9 @@ TEST(MkntfsImage, OpensInsideMbrAndGptDisks) {
     const Bytes volumeBytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     CNTFSVolume bare(*image);
     ASSERT_TRUE(bare.IsReady());
-    for (const auto &[name, disk] :
-         {std::pair<const char *, Bytes>{"MBR", WrapInMbr(volumeBytes, 2048)},
-          std::pair<const char *, Bytes>{"GPT", WrapInGpt(volumeBytes, 2048)}}) {
+    for (const auto& [name, disk] :
+         {std::pair<const char*, Bytes>{"MBR", WrapInMbr(volumeBytes, 2048)},
+          std::pair<const char*, Bytes>{"GPT", WrapInGpt(volumeBytes, 2048)}}) {
         SCOPED_TRACE(name);
         MemoryImage memory(disk);
         CNTFSVolume volume(memory.Path());
@@ -229,7 +229,7 @@ TEST(WindowsFixture, TwoMegabyteClusterVolume) {
     // with the names Windows gave them.
     const std::uint64_t records = volume.MftData()->QueryDataLength(nullptr) / volume.RecordSize();
     ASSERT_GT(records, 16u);
-    const char *systemNames[] = {"$MFT",     "$MFTMirr", "$LogFile", "$Volume",
+    const char* systemNames[] = {"$MFT",     "$MFTMirr", "$LogFile", "$Volume",
                                  "$AttrDef", ".",        "$Bitmap",  "$Boot",
                                  "$BadClus", "$Secure",  "$UpCase",  "$Extend"};
     CFileRecord record(&volume);

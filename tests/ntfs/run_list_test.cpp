@@ -16,7 +16,7 @@ struct Want {
 };
 
 struct RunCase {
-    const char *name;
+    const char* name;
     Bytes runs;             // placed at the runs offset; the attribute ends right after them
     std::uint64_t lastVcn;  // header last VCN (starting VCN is `startVcn`)
     std::uint64_t startVcn; // header starting VCN
@@ -122,7 +122,7 @@ const RunCase kRunCases[] = {
 };
 
 // The attribute header with the runs placed right after it and nothing beyond them.
-Bytes Header(const RunCase &c) {
+Bytes Header(const RunCase& c) {
     Bytes h = ntfs_test::NonResidentAttribute(0x80, {}, c.startVcn, c.lastVcn, 0, 0).bytes;
     h.resize(0x40);
     h.insert(h.end(), c.runs.begin(), c.runs.end());
@@ -130,14 +130,14 @@ Bytes Header(const RunCase &c) {
 }
 
 TEST(DataRuns, DecodesTable) {
-    for (const RunCase &c : kRunCases) {
+    for (const RunCase& c : kRunCases) {
         SCOPED_TRACE(c.name);
         const Bytes header = Header(c);
         CSList<tagDataRun_Entry> runs;
         const bool valid = CAttrNonResident::DecodeRunList(header, c.lastVcn - c.startVcn, runs);
         EXPECT_EQ(valid, c.valid);
         std::vector<Want> got;
-        for (tagDataRun_Entry *e = runs.First(); e != nullptr; e = runs.Next()) {
+        for (tagDataRun_Entry* e = runs.First(); e != nullptr; e = runs.Next()) {
             got.push_back({e->lcn, e->clusters, e->startVcn, e->lastVcn});
         }
         ASSERT_EQ(got.size(), c.want.size());
@@ -178,7 +178,7 @@ TEST(DataRuns, EncoderAndDecoderAgreeOnFragmentedLists) {
         model.push_back({lcn, static_cast<std::uint64_t>(i % 5 + 1) << (i % 20)});
     }
     std::uint64_t total = 0;
-    for (const auto &r : model) {
+    for (const auto& r : model) {
         total += r.clusters;
     }
     Bytes header =
@@ -188,8 +188,8 @@ TEST(DataRuns, EncoderAndDecoderAgreeOnFragmentedLists) {
     ASSERT_TRUE(CAttrNonResident::DecodeRunList(header, total - 1, runs));
     ASSERT_EQ(runs.Count(), static_cast<std::int32_t>(model.size()));
     std::uint64_t vcn = 0;
-    tagDataRun_Entry *e = runs.First();
-    for (const auto &r : model) {
+    tagDataRun_Entry* e = runs.First();
+    for (const auto& r : model) {
         ASSERT_NE(e, nullptr);
         EXPECT_EQ(e->lcn, r.lcn.value_or(-1));
         EXPECT_EQ(e->clusters, r.clusters);

@@ -11,16 +11,16 @@ struct Base {
     virtual ~Base() = default;
 };
 struct Tracked : Base {
-    Tracked(int id, std::vector<int> *destroyed) : id(id), destroyed(destroyed) {}
+    Tracked(int id, std::vector<int>* destroyed) : id(id), destroyed(destroyed) {}
     ~Tracked() override { destroyed->push_back(id); }
     int id;
-    std::vector<int> *destroyed;
+    std::vector<int>* destroyed;
 };
 
-std::vector<int> Walk(CSList<Base> &list) {
+std::vector<int> Walk(CSList<Base>& list) {
     std::vector<int> ids;
-    for (Base *b = list.First(); b != nullptr; b = list.Next()) {
-        ids.push_back(static_cast<Tracked *>(b)->id);
+    for (Base* b = list.First(); b != nullptr; b = list.Next()) {
+        ids.push_back(static_cast<Tracked*>(b)->id);
     }
     return ids;
 }

@@ -14,7 +14,7 @@ struct OpenedVolume {
     std::unique_ptr<CNTFSVolume> volume;
 };
 
-inline OpenedVolume OpenImage(const Bytes &bytes, int partition = PartitionTable::kFirstNtfs) {
+inline OpenedVolume OpenImage(const Bytes& bytes, int partition = PartitionTable::kFirstNtfs) {
     OpenedVolume v;
     v.image = std::make_unique<MemoryImage>(bytes);
     v.volume = std::make_unique<CNTFSVolume>(v.image->Path(), partition);
@@ -29,7 +29,7 @@ struct OpenedRecord {
     bool parsed = false;
 };
 
-inline OpenedRecord OpenRecord(ImageBuilder &builder, std::uint64_t n,
+inline OpenedRecord OpenRecord(ImageBuilder& builder, std::uint64_t n,
                                std::vector<Attribute> attributes,
                                std::uint32_t mask = CFileRecord::kAllAttributes) {
     builder.SetRecord(n, RecordLayout{true, std::move(attributes)});

@@ -11,7 +11,7 @@
 
 namespace ntfs_test {
 
-std::string ShellQuote(const std::string &text) {
+std::string ShellQuote(const std::string& text) {
     std::string out = "'";
     for (const char c : text) {
         out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -19,10 +19,10 @@ std::string ShellQuote(const std::string &text) {
     return out + "'";
 }
 
-std::optional<std::string> RunCommand(const std::string &command) {
+std::optional<std::string> RunCommand(const std::string& command) {
     // Tools such as mkntfs live in /usr/sbin, which a test's PATH may lack.
     const std::string full = "export PATH=\"$PATH:/usr/sbin:/sbin\"; " + command;
-    FILE *pipe = popen(full.c_str(), "r");
+    FILE* pipe = popen(full.c_str(), "r");
     if (pipe == nullptr) {
         return std::nullopt;
     }
@@ -39,7 +39,7 @@ std::optional<std::string> RunCommand(const std::string &command) {
     return out;
 }
 
-std::optional<std::vector<TskFile>> ListFiles(const std::string &image,
+std::optional<std::vector<TskFile>> ListFiles(const std::string& image,
                                               std::uint64_t sectorOffset) {
     const auto out =
         RunCommand("fls -r -p -F -u -o " + std::to_string(sectorOffset) + " " + ShellQuote(image));
@@ -66,13 +66,13 @@ std::optional<std::vector<TskFile>> ListFiles(const std::string &image,
     return files;
 }
 
-std::optional<std::string> Icat(const std::string &image, std::uint64_t sectorOffset,
+std::optional<std::string> Icat(const std::string& image, std::uint64_t sectorOffset,
                                 std::uint64_t inode) {
     return RunCommand("icat -o " + std::to_string(sectorOffset) + " " + ShellQuote(image) + " " +
                       std::to_string(inode));
 }
 
-std::optional<std::map<std::string, std::string>> Fsstat(const std::string &image,
+std::optional<std::map<std::string, std::string>> Fsstat(const std::string& image,
                                                          std::uint64_t sectorOffset) {
     const auto out =
         RunCommand("fsstat -o " + std::to_string(sectorOffset) + " " + ShellQuote(image));
@@ -91,8 +91,8 @@ std::optional<std::map<std::string, std::string>> Fsstat(const std::string &imag
     return fields;
 }
 
-std::optional<std::string> CachedFile(const std::string &name,
-                                      const std::string &makeCommandWithPathPlaceholder) {
+std::optional<std::string> CachedFile(const std::string& name,
+                                      const std::string& makeCommandWithPathPlaceholder) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::path(DOCSALVE_BINARY_DIR) / "tests" / "ntfs" / "images";
     std::error_code ec;
@@ -120,11 +120,11 @@ std::optional<std::string> CachedFile(const std::string &name,
     return target.string();
 }
 
-std::optional<std::string> DecompressedFixture(const std::string &gzName) {
+std::optional<std::string> DecompressedFixture(const std::string& gzName) {
     namespace fs = std::filesystem;
     // Beside the repository by default; DOCSALVE_FIXTURE_DIR points elsewhere (a worktree in
     // another folder, a CI cache).
-    const char *overrideDir = std::getenv("DOCSALVE_FIXTURE_DIR");
+    const char* overrideDir = std::getenv("DOCSALVE_FIXTURE_DIR");
     const fs::path base = overrideDir != nullptr && *overrideDir != '\0'
                               ? fs::path(overrideDir)
                               : fs::path(DOCSALVE_SOURCE_DIR) / ".." / "shared" / "fixtures";

@@ -18,14 +18,14 @@ using namespace ntfs_test;
 
 constexpr std::uint64_t kRecord = 20;
 
-template <class T> T *FirstOf(CFileRecord &record, std::uint32_t type) {
-    return dynamic_cast<T *>(record.AttrList(ListOf(type)).First());
+template <class T> T* FirstOf(CFileRecord& record, std::uint32_t type) {
+    return dynamic_cast<T*>(record.AttrList(ListOf(type)).First());
 }
 
 TEST(FileNameAttr, CopiesAndCapacities) {
     const std::string longName(255, 'n');
     struct Case {
-        const char *name;
+        const char* name;
         std::string fileName;
         std::int32_t wideCapacity;
         std::int32_t wantWide;
@@ -39,12 +39,12 @@ TEST(FileNameAttr, CopiesAndCapacities) {
         {"ANSI form as long as the capacity does not fit", "abcdef", 7, 6, 6, 0},
         {"ANSI form one shorter than the capacity fits", "abcdef", 6, -6, 7, 6},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ImageBuilder builder;
         auto opened = OpenRecord(builder, kRecord, {StdInfo(), FileName(c.fileName)});
         ASSERT_TRUE(opened.parsed);
-        auto *name = FirstOf<CAttr_FileName>(*opened.record, 0x30);
+        auto* name = FirstOf<CAttr_FileName>(*opened.record, 0x30);
         ASSERT_NE(name, nullptr);
         EXPECT_EQ(name->FileNameLength(), static_cast<std::int32_t>(c.fileName.size()));
         std::u16string wide(300, u'#');
@@ -70,7 +70,7 @@ TEST(FileNameAttr, UpperCaseKeyAndNamespace) {
     auto opened =
         OpenRecord(builder, kRecord, {StdInfo(), FileName("readme.txt", CFileName::kDosNamespace)});
     ASSERT_TRUE(opened.parsed);
-    auto *name = FirstOf<CAttr_FileName>(*opened.record, 0x30);
+    auto* name = FirstOf<CAttr_FileName>(*opened.record, 0x30);
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(std::u16string(name->UpperName()), u"README.TXT");
     char16_t wide[32];
@@ -85,7 +85,7 @@ TEST(FileNameAttr, NameLongerThanItsValueHasNoName) {
     a.bytes[0x18 + 0x40] = 200; // claims 200 units in a value that holds 3
     auto opened = OpenRecord(builder, kRecord, {StdInfo(), a});
     ASSERT_TRUE(opened.parsed);
-    auto *name = FirstOf<CAttr_FileName>(*opened.record, 0x30);
+    auto* name = FirstOf<CAttr_FileName>(*opened.record, 0x30);
     ASSERT_NE(name, nullptr);
     EXPECT_EQ(name->FileNameLength(), 0);
     char16_t wide[260];
@@ -100,7 +100,7 @@ TEST(VolumeAttrs, VersionAndLabel) {
     for (const Case c : {Case{3, 1, 0x0301}, Case{1, 2, 0x0102}}) {
         ImageBuilder builder;
         auto opened = OpenRecord(builder, kRecord, {VolumeInformation(c.major, c.minor)});
-        auto *info = FirstOf<CAttr_VolInfo>(*opened.record, 0x70);
+        auto* info = FirstOf<CAttr_VolInfo>(*opened.record, 0x70);
         ASSERT_NE(info, nullptr);
         EXPECT_EQ(info->VolumeVersion(), c.want);
     }
@@ -114,10 +114,10 @@ TEST(VolumeAttrs, VersionAndLabel) {
         {Utf16("Data"), u"Data", "Data"},
         {{'A', 0, 'B', 0, 'C'}, u"AB", "AB"},
     };
-    for (const LabelCase &l : labels) {
+    for (const LabelCase& l : labels) {
         ImageBuilder builder;
         auto opened = OpenRecord(builder, kRecord, {ResidentAttribute(0x60, l.value)});
-        auto *label = FirstOf<CAttr_VolName>(*opened.record, 0x60);
+        auto* label = FirstOf<CAttr_VolName>(*opened.record, 0x60);
         ASSERT_NE(label, nullptr);
         EXPECT_EQ(std::u16string(label->LabelWide()), l.wide);
         EXPECT_EQ(std::string(label->LabelAnsi()), l.ansi);
@@ -126,14 +126,14 @@ TEST(VolumeAttrs, VersionAndLabel) {
 }
 
 // An index root value: header, node header, then the given entries.
-Bytes IndexRoot(std::uint32_t indexedType, const std::vector<Bytes> &entries,
+Bytes IndexRoot(std::uint32_t indexedType, const std::vector<Bytes>& entries,
                 std::optional<std::uint32_t> totalOverride = std::nullopt) {
     Bytes v(0x20, 0);
     v[0] = static_cast<std::uint8_t>(indexedType);
     v[1] = static_cast<std::uint8_t>(indexedType >> 8);
     v[0x10] = 0x10; // first entry right after the node header
     std::uint32_t total = 0;
-    for (const Bytes &e : entries) {
+    for (const Bytes& e : entries) {
         v.insert(v.end(), e.begin(), e.end());
         total += static_cast<std::uint32_t>(e.size());
     }
@@ -144,7 +144,7 @@ Bytes IndexRoot(std::uint32_t indexedType, const std::vector<Bytes> &entries,
     return v;
 }
 
-Bytes Entry(const std::string &name, std::uint8_t flags = 0,
+Bytes Entry(const std::string& name, std::uint8_t flags = 0,
             std::optional<std::uint16_t> length = {}) {
     Bytes key;
     if (!name.empty()) {
@@ -161,9 +161,9 @@ Bytes Entry(const std::string &name, std::uint8_t flags = 0,
     return e;
 }
 
-std::vector<std::u16string> EntryNames(CAttr_IndexRoot &root) {
+std::vector<std::u16string> EntryNames(CAttr_IndexRoot& root) {
     std::vector<std::u16string> names;
-    for (CIndexEntry *e = root.First(); e != nullptr; e = root.Next()) {
+    for (CIndexEntry* e = root.First(); e != nullptr; e = root.Next()) {
         names.push_back(e->UpperName() ? std::u16string(e->UpperName()) : u"-");
     }
     return names;
@@ -171,7 +171,7 @@ std::vector<std::u16string> EntryNames(CAttr_IndexRoot &root) {
 
 TEST(IndexRootAttr, EntryWalkTable) {
     struct Case {
-        const char *name;
+        const char* name;
         Bytes value;
         std::vector<std::u16string> want;
     };
@@ -192,12 +192,12 @@ TEST(IndexRootAttr, EntryWalkTable) {
          IndexRoot(0x30, {Entry("a"), Entry("b", 0, 0x400)}, 0x1000),
          {u"A"}},
     };
-    for (const Case &c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ImageBuilder builder;
         auto opened = OpenRecord(builder, kRecord, {ResidentAttribute(0x90, c.value, "$I30")});
         ASSERT_TRUE(opened.parsed);
-        auto *root = FirstOf<CAttr_IndexRoot>(*opened.record, 0x90);
+        auto* root = FirstOf<CAttr_IndexRoot>(*opened.record, 0x90);
         ASSERT_NE(root, nullptr);
         EXPECT_EQ(EntryNames(*root), c.want);
     }
@@ -213,7 +213,7 @@ TEST(IndexAllocAndBitmap, SizesAndBuffers) {
         auto opened =
             OpenRecord(builder, kRecord,
                        {NonResidentAttribute(0xA0, EncodeRuns({{60, 2}}), 0, 1, 8192, c.dataSize)});
-        auto *alloc = FirstOf<CAttr_IndexAlloc>(*opened.record, 0xA0);
+        auto* alloc = FirstOf<CAttr_IndexAlloc>(*opened.record, 0xA0);
         ASSERT_NE(alloc, nullptr);
         EXPECT_EQ(alloc->BlockCount(), c.wantBlocks) << c.dataSize;
     }
@@ -223,10 +223,10 @@ TEST(IndexAllocAndBitmap, SizesAndBuffers) {
                              {ResidentAttribute(0xB0, bits),
                               NonResidentAttribute(0xB0, EncodeRuns({{60, 1}}), 0, 0, 4096, 100),
                               NonResidentAttribute(0xB0, EncodeRuns({{60, 9}}), 0, 0, 4096, 100)});
-    CSList<CAttrBase> &list = opened.record->AttrList(ListOf(0xB0));
-    auto *resident = dynamic_cast<CAttr_Bitmap<CAttrResident> *>(list.First());
-    auto *valid = dynamic_cast<CAttr_Bitmap<CAttrNonResident> *>(list.Next());
-    auto *invalid = dynamic_cast<CAttr_Bitmap<CAttrNonResident> *>(list.Next());
+    CSList<CAttrBase>& list = opened.record->AttrList(ListOf(0xB0));
+    auto* resident = dynamic_cast<CAttr_Bitmap<CAttrResident>*>(list.First());
+    auto* valid = dynamic_cast<CAttr_Bitmap<CAttrNonResident>*>(list.Next());
+    auto* invalid = dynamic_cast<CAttr_Bitmap<CAttrNonResident>*>(list.Next());
     ASSERT_NE(resident, nullptr);
     ASSERT_NE(valid, nullptr);
     ASSERT_NE(invalid, nullptr);

@@ -13,7 +13,7 @@ namespace {
 using namespace ntfs_test;
 
 struct GeometryCase {
-    const char *name;
+    const char* name;
     Geometry geometry;
     Bytes patchAt0x0B; // raw bytes over the sector size field onwards, when not empty
     bool ready;
@@ -61,7 +61,7 @@ TEST(VolumeGeometry, Table) {
         {"record smaller than a sector", G(8, 0xF8, 1), {}, false, 0, 0, 0, 0},
         {"cluster exponent beyond 2 MB", G(8, 0xF6, 1), {0x00, 0x02, 0xE0}, false, 0, 0, 0, 0},
     };
-    for (const GeometryCase &c : cases) {
+    for (const GeometryCase& c : cases) {
         SCOPED_TRACE(c.name);
         ImageBuilder builder(c.geometry);
         if (!c.patchAt0x0B.empty()) {
@@ -70,7 +70,7 @@ TEST(VolumeGeometry, Table) {
         Bytes image;
         try {
             image = builder.Build();
-        } catch (const std::exception &) {
+        } catch (const std::exception&) {
             // The geometry is too odd for the builder to lay records out; a bare boot sector
             // still tells whether the volume refuses it.
             image.assign(1 << 20, 0);
@@ -156,7 +156,7 @@ TEST(VolumeOpen, RefusalsAndPartialStates) {
 }
 
 struct PartitionCase {
-    const char *name;
+    const char* name;
     Bytes disk;
     int partition;
     bool ready;
@@ -198,7 +198,7 @@ TEST(VolumePartitions, Table) {
         {"MBR, named non-NTFS partition", twoPartitions, 1, false, 0},
         {"bare volume with a partition number", volume, 1, false, 0},
     };
-    for (const PartitionCase &c : cases) {
+    for (const PartitionCase& c : cases) {
         SCOPED_TRACE(c.name);
         auto opened = OpenImage(c.disk, c.partition);
         EXPECT_EQ(opened.volume->IsReady(), c.ready);

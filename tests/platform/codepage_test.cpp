@@ -368,10 +368,33 @@ TEST(CodePageActive, SetOverridesAndReadersSeeOneOfTheValues) {
 // Names are looked up by their fold key, so the key must agree with the comparison both ways.
 TEST(CodePageFoldKey, AgreesWithEqualsNoCaseOnEveryPair) {
     const std::vector<std::string> names = {
-        "report.docx", "REPORT.DOCX", "Report.Docx", "report.doc", "\xC3\xA9", "\xC3\x89",
-        "\xC3\x9F",    "\xE1\xBA\x9E", "\xC4\xB1", "I", "i", "\xCF\x82", "\xCF\x83", "\xCE\xA3",
-        "\xB1\x5C",    "\xB1\x7C", "\x81" "a", "\x81" "A", "\xC3", "\xFF", "a\xC3", "A\xC3",
-        "\x81\x30\x81\x30", "", "x",
+        "report.docx",
+        "REPORT.DOCX",
+        "Report.Docx",
+        "report.doc",
+        "\xC3\xA9",
+        "\xC3\x89",
+        "\xC3\x9F",
+        "\xE1\xBA\x9E",
+        "\xC4\xB1",
+        "I",
+        "i",
+        "\xCF\x82",
+        "\xCF\x83",
+        "\xCE\xA3",
+        "\xB1\x5C",
+        "\xB1\x7C",
+        "\x81"
+        "a",
+        "\x81"
+        "A",
+        "\xC3",
+        "\xFF",
+        "a\xC3",
+        "A\xC3",
+        "\x81\x30\x81\x30",
+        "",
+        "x",
     };
     for (auto id : {AnsiCodePageId::Utf8, AnsiCodePageId::Gbk, AnsiCodePageId::SingleByte}) {
         const platform::AnsiCodePage page(id);

@@ -11,6 +11,7 @@
 #include <openssl/rand.h>
 #include <openssl/rsa.h>
 
+#include "platform/openssl_ptr.h"
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -20,13 +21,12 @@
 #include <memory>
 #include <string>
 #include <vector>
-#include "platform/openssl_ptr.h"
 
 namespace {
 
-using platform::EvpPkeyPtr;
-using platform::EvpPkeyCtxPtr;
 using platform::BioPtr;
+using platform::EvpPkeyCtxPtr;
+using platform::EvpPkeyPtr;
 
 using Bytes = std::vector<std::uint8_t>;
 

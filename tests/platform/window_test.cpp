@@ -37,7 +37,8 @@ TEST(MessageWindow, HandlerRunsOnTheOwnerThreadWhileTheSenderWaits) {
 
 TEST(MessageWindow, SendFromTheOwnerThreadCallsTheHandlerDirectly) {
     int calls = 0;
-    platform::MessageWindow window([&](std::uint32_t, WPARAM, LPARAM) -> LRESULT { return ++calls; });
+    platform::MessageWindow window(
+        [&](std::uint32_t, WPARAM, LPARAM) -> LRESULT { return ++calls; });
     EXPECT_TRUE(platform::SendMessageA(window.Handle(), 1, 0, 0));
     EXPECT_EQ(calls, 1);
 }

@@ -126,11 +126,12 @@ TEST(RecoveryJob, RealEngineRestoresFromAnNtfsImage) {
     std::filesystem::resize_file(image, 16u << 20);
     ASSERT_EQ(RunProgram("/usr/sbin/mkntfs", {"-F", "-Q", "-q", image}, dir / "log", true), 0);
     WriteFile(dir / "report.docx", "the original document");
-    ASSERT_EQ(RunProgram(NTFS_EDIT_PATH, {image, "put", dir / "report.docx", "/report.docx", "rm",
-                                          "/report.docx"},
+    ASSERT_EQ(RunProgram(NTFS_EDIT_PATH,
+                         {image, "put", dir / "report.docx", "/report.docx", "rm", "/report.docx"},
                          dir / "log", true),
               0);
-    ASSERT_TRUE(MakeContainer(ForeignPublicKey(), dir / "report.docx", dir / "tree/report.docx.WNCRY"));
+    ASSERT_TRUE(
+        MakeContainer(ForeignPublicKey(), dir / "report.docx", dir / "tree/report.docx.WNCRY"));
 
     RecordingWindow window;
     RecoveryJob job;

@@ -24,40 +24,44 @@ public:
     std::vector<std::string> texts;
 };
 
-Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes Text(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
 
 TEST(NtfsUndelBuilt, UnreadableCandidatesAreSkippedAndTheSearchGoesOn) {
     ImageBuilder builder;
     // Record 16: a deleted compressed file of the name, which the reader does not parse.
-    builder.SetRecord(16, RecordLayout(false, {StdInfo(kFileAttributeCompressed),
-                                             FileName("report.docx"),
-                                             ResidentAttribute(kData, Text("compressed"))}));
+    builder.SetRecord(
+        16, RecordLayout(false, {StdInfo(kFileAttributeCompressed), FileName("report.docx"),
+                                 ResidentAttribute(kData, Text("compressed"))}));
     // Record 17: its data runs point far past the end of the volume.
-    builder.SetRecord(17, RecordLayout(false, {StdInfo(), FileName("REPORT.DOCX"),
-                                             NonResidentAttribute(kData, EncodeRuns({{100000, 1}}),
-                                                                  0, 0, 4096, 100)}));
+    builder.SetRecord(
+        17, RecordLayout(
+                false, {StdInfo(), FileName("REPORT.DOCX"),
+                        NonResidentAttribute(kData, EncodeRuns({{100000, 1}}), 0, 0, 4096, 100)}));
     // Record 18: a torn sector, so it is not even a candidate.
-    RecordLayout torn(false, {StdInfo(), FileName("report.docx"), ResidentAttribute(kData, Text("torn"))});
+    RecordLayout torn(false,
+                      {StdInfo(), FileName("report.docx"), ResidentAttribute(kData, Text("torn"))});
     torn.tornSector = 1;
     builder.SetRecord(18, torn);
     // Record 19: an encrypted one, then record 20: the one that restores.
-    builder.SetRecord(19, RecordLayout(false, {StdInfo(kFileAttributeEncrypted),
-                                             FileName("report.docx"),
-                                             ResidentAttribute(kData, Text("encrypted"))}));
+    builder.SetRecord(
+        19, RecordLayout(false, {StdInfo(kFileAttributeEncrypted), FileName("report.docx"),
+                                 ResidentAttribute(kData, Text("encrypted"))}));
     builder.SetRecord(20, RecordLayout(false, {StdInfo(), FileName("Report.docx"),
-                                             ResidentAttribute(kData, Text("the document"))}));
+                                               ResidentAttribute(kData, Text("the document"))}));
     // Record 21: in use, never a candidate.
     builder.SetRecord(21, RecordLayout(true, {StdInfo(), FileName("report.docx"),
-                                            ResidentAttribute(kData, Text("in use"))}));
+                                              ResidentAttribute(kData, Text("in use"))}));
     MemoryImage image(builder.Build());
 
     auto boxes = std::make_shared<RecordedBoxes>();
     platform::SetMessageBoxProvider(boxes);
     CNtfsUndel engine;
     ASSERT_TRUE(engine.ScanVolume(image.Path()));
-    EXPECT_EQ(std::vector<std::uint64_t>(engine.DeletedRecords().begin(),
-                                         engine.DeletedRecords().end()),
-              (std::vector<std::uint64_t>{16, 17, 19, 20}));
+    EXPECT_EQ(
+        std::vector<std::uint64_t>(engine.DeletedRecords().begin(), engine.DeletedRecords().end()),
+        (std::vector<std::uint64_t>{16, 17, 19, 20}));
 
     testsupport::TempDir out;
     std::vector<std::string> restored;
@@ -88,18 +92,19 @@ TEST(NtfsUndelBuilt, DataSplitOverRecordsIsRestoredWhole) {
     }
     builder.WriteClusters(100, first);
     builder.WriteClusters(200, second);
-    builder.SetRecord(kExtension,
-                      RecordLayout(false, {NonResidentAttribute(kData, EncodeRuns({{200, 1}}), 2, 2,
-                                                                0, 0)}));
-    builder.SetRecord(kBase,
-                      RecordLayout(false, {StdInfo(),
-                                           ResidentAttribute(0x20, AttrListValue({{0x10, kBase},
-                                                                                  {0x30, kBase},
-                                                                                  {kData, kExtension},
-                                                                                  {kData, kBase}})),
-                                           FileName("split.bin"),
-                                           NonResidentAttribute(kData, EncodeRuns({{100, 2}}), 0, 1,
-                                                                3 * cluster, kDataSize)}));
+    builder.SetRecord(
+        kExtension,
+        RecordLayout(false, {NonResidentAttribute(kData, EncodeRuns({{200, 1}}), 2, 2, 0, 0)}));
+    builder.SetRecord(
+        kBase,
+        RecordLayout(
+            false,
+            {StdInfo(),
+             ResidentAttribute(
+                 0x20, AttrListValue(
+                           {{0x10, kBase}, {0x30, kBase}, {kData, kExtension}, {kData, kBase}})),
+             FileName("split.bin"),
+             NonResidentAttribute(kData, EncodeRuns({{100, 2}}), 0, 1, 3 * cluster, kDataSize)}));
     MemoryImage image(builder.Build());
 
     CNtfsUndel engine;

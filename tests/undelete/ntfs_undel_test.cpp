@@ -21,8 +21,8 @@ TEST(NtfsUndel, RestoresEveryDeletedFileByteForByte) {
         std::size_t size;
     };
     const File files[] = {
-        {"empty.txt", 0},         {"resident.txt", 300},   {"partial.bin", 4097},
-        {"clusters.doc", 50000},  {"two-reads.bin", 65537}, {"big.pdf", 3u << 20},
+        {"empty.txt", 0},        {"resident.txt", 300},    {"partial.bin", 4097},
+        {"clusters.doc", 50000}, {"two-reads.bin", 65537}, {"big.pdf", 3u << 20},
     };
     std::vector<std::string> commands = {"mkdir", "/docs"};
     unsigned seed = 1;
@@ -33,13 +33,15 @@ TEST(NtfsUndel, RestoresEveryDeletedFileByteForByte) {
     // Two files grown in turn end up fragmented; a third keeps its data behind a hole.
     const std::string fragA = scene.Original("frag-a.xls", RandomBytes(300000, seed++));
     const std::string fragB = scene.Original("frag-b.xls", RandomBytes(200000, seed++));
-    commands.insert(commands.end(), {"interleave", fragA, "/docs/frag-a.xls", fragB, "/docs/frag-b.xls"});
+    commands.insert(commands.end(),
+                    {"interleave", fragA, "/docs/frag-a.xls", fragB, "/docs/frag-b.xls"});
     auto sparse = std::vector<std::uint8_t>(1u << 20, 0);
     const auto tail = RandomBytes(5000, seed++);
     sparse.insert(sparse.end(), tail.begin(), tail.end());
     scene.originals["sparse.dat"] = sparse;
     WriteFile(scene.dir / "host/sparse-tail", tail);
-    commands.insert(commands.end(), {"put-sparse", scene.dir / "host/sparse-tail", "/docs/sparse.dat", std::to_string(1u << 20)});
+    commands.insert(commands.end(), {"put-sparse", scene.dir / "host/sparse-tail",
+                                     "/docs/sparse.dat", std::to_string(1u << 20)});
     // A file still in use is never a candidate. (It is made before the deletions: a record
     // freed by one would be reused for it.)
     const std::string kept = scene.Original("kept.txt", RandomBytes(100, seed++));
@@ -47,7 +49,8 @@ TEST(NtfsUndel, RestoresEveryDeletedFileByteForByte) {
     for (const File& f : files) {
         commands.insert(commands.end(), {"rm", "/docs/" + f.name});
     }
-    commands.insert(commands.end(), {"rm", "/docs/frag-a.xls", "rm", "/docs/frag-b.xls", "rm", "/docs/sparse.dat"});
+    commands.insert(commands.end(),
+                    {"rm", "/docs/frag-a.xls", "rm", "/docs/frag-b.xls", "rm", "/docs/sparse.dat"});
     ASSERT_TRUE(scene.Edit(commands));
 
     CNtfsUndel engine;
@@ -105,8 +108,9 @@ TEST(NtfsUndel, SameNameInOtherFoldersAndLetterCasesRestoresEachUnderTheRequeste
     EXPECT_EQ(ReadFile(restored[0]), first);
     EXPECT_EQ(ReadFile(restored[1]), second);
     EXPECT_EQ(ReadFile(restored[2]), third);
-    EXPECT_EQ(ReadFile(scene.dir / "out/report.docx"),
-              std::vector<std::uint8_t>({'a', 'l', 'r', 'e', 'a', 'd', 'y', ' ', 'h', 'e', 'r', 'e'}));
+    EXPECT_EQ(
+        ReadFile(scene.dir / "out/report.docx"),
+        std::vector<std::uint8_t>({'a', 'l', 'r', 'e', 'a', 'd', 'y', ' ', 'h', 'e', 'r', 'e'}));
 
     // A second container of that name gets fresh copies: the restore keeps no state.
     std::vector<std::string> again;

@@ -17,7 +17,6 @@
 
 namespace testsupport {
 
-
 inline std::vector<std::uint8_t> RandomBytes(std::size_t size, unsigned seed) {
     std::mt19937 rng(seed);
     std::vector<std::uint8_t> bytes(size);
@@ -108,7 +107,8 @@ inline std::set<std::uint64_t> TskFreeRecords(const std::string& image) {
     while (std::getline(lines, line)) {
         const std::size_t bar = line.find('|');
         if (bar == std::string::npos || bar == 0 ||
-            !std::isdigit(static_cast<unsigned char>(line[0])) || line.compare(bar, 3, "|f|") != 0) {
+            !std::isdigit(static_cast<unsigned char>(line[0])) ||
+            line.compare(bar, 3, "|f|") != 0) {
             continue;
         }
         const std::uint64_t record = std::stoull(line.substr(0, bar));
@@ -153,6 +153,5 @@ inline void RunLargeCase(const LargeCase& c) {
 }
 
 inline constexpr std::uint64_t k100MB = 104857600;
-
 
 } // namespace testsupport
