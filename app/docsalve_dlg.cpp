@@ -271,6 +271,8 @@ void CDocsalveDlg::OnBrowseFolder() {
         }
     }
     m_folderEdit->setText(TextFromPath(picked));
+    // Like a Windows edit given a new text, show the path from its beginning.
+    m_folderEdit->setCursorPosition(0);
 }
 
 void CDocsalveDlg::OnOpenReportLog() {

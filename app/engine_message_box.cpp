@@ -19,10 +19,20 @@ int EngineMessageBoxProvider::Show(const std::string& text, const std::string& c
     }
 }
 
-EngineMessageBoxScope::EngineMessageBoxScope(platform::WindowHandle window) {
+namespace {
+
+// Which scope installed the provider last. Scopes live on the dialog's thread only.
+std::uint64_t g_latestScope = 0;
+
+} // namespace
+
+EngineMessageBoxScope::EngineMessageBoxScope(platform::WindowHandle window)
+    : m_generation(++g_latestScope) {
     platform::SetMessageBoxProvider(std::make_shared<EngineMessageBoxProvider>(std::move(window)));
 }
 
 EngineMessageBoxScope::~EngineMessageBoxScope() {
-    platform::SetMessageBoxProvider(nullptr);
+    if (m_generation == g_latestScope) {
+        platform::SetMessageBoxProvider(nullptr);
+    }
 }

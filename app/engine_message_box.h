@@ -34,11 +34,15 @@ private:
     platform::WindowHandle m_window;
 };
 
-// Installs an EngineMessageBoxProvider for `window` for as long as it lives.
+// Installs an EngineMessageBoxProvider for `window` for as long as it lives. When a later
+// scope has installed its own meanwhile, the end of this one leaves that one in place.
 class EngineMessageBoxScope {
 public:
     explicit EngineMessageBoxScope(platform::WindowHandle window);
     ~EngineMessageBoxScope();
     EngineMessageBoxScope(const EngineMessageBoxScope&) = delete;
     EngineMessageBoxScope& operator=(const EngineMessageBoxScope&) = delete;
+
+private:
+    std::uint64_t m_generation;
 };
