@@ -89,7 +89,9 @@ int main(int argc, char** argv) {
     };
 
     CDocsalveDlg dialog(services);
-    static_cast<QLineEdit*>(dialog.GetDlgItem(IDC_FOLDER_EDIT))->setText(args[2]);
+    auto* folder = static_cast<QLineEdit*>(dialog.GetDlgItem(IDC_FOLDER_EDIT));
+    folder->setText(args[2]);
+    folder->setCursorPosition(0);
     dialog.show();
     QTimer::singleShot(200, &dialog, [&dialog] {
         static_cast<QPushButton*>(dialog.GetDlgItem(IDC_START_BUTTON))->click();
