@@ -206,6 +206,7 @@ void CDocsalveDlg::FillDriveList() {
         m_driveVolumes.push_back(volume);
     }
     m_driveCombo->setCurrentIndex(m_driveItems.empty() ? -1 : 0);
+    m_driveCombo->lineEdit()->setCursorPosition(0);
 }
 
 void CDocsalveDlg::NewReportLogPath() {
