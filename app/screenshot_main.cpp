@@ -1,7 +1,7 @@
 // docsalve-screenshot: runs the main dialog over a folder tree, answers its boxes itself, and
 // saves pictures of the dialog at the end of the run and of the About box (tools/screenshot).
 //
-// usage: docsalve-screenshot TREE OUTPUT-FOLDER PICTURE-FOLDER
+// usage: docsalve-screenshot TREE OUTPUT-FOLDER PICTURE-FOLDER [DEVICE]
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -60,8 +60,9 @@ private:
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const QStringList args = QApplication::arguments();
-    if (args.size() != 4) {
-        std::fprintf(stderr, "usage: docsalve-screenshot TREE OUTPUT-FOLDER PICTURE-FOLDER\n");
+    if (args.size() != 4 && args.size() != 5) {
+        std::fprintf(stderr,
+                     "usage: docsalve-screenshot TREE OUTPUT-FOLDER PICTURE-FOLDER [DEVICE]\n");
         return 2;
     }
     const std::string tree = QFile::encodeName(args[1]).toStdString();
@@ -74,9 +75,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "docsalve-screenshot: cannot examine %s\n", tree.c_str());
         return 2;
     }
-    std::string device;
+    // The volume whose deleted records are searched: the one given (the sample's image), else
+    // the device of the file system the tree is on.
+    std::string device = args.size() == 5 ? QFile::encodeName(args[4]).toStdString() : "";
     for (const platform::MountEntry& mount : platform::ReadMountTable()) {
-        if (makedev(mount.major, mount.minor) == treeStat.st_dev) {
+        if (args.size() == 4 && makedev(mount.major, mount.minor) == treeStat.st_dev) {
             device = mount.source;
         }
     }
