@@ -1,14 +1,14 @@
 /* ntfs-edit: changes an unmounted NTFS image through libntfs-3g, without FUSE or root, to make
- * scenes for the deleted-file engine: folders, files copied in (whole, fragmented by growing
- * two files in turn, or behind a sparse hole) and files deleted again.
+ * scenes for the deleted-file engine: folders, files copied in (whole, in one-cluster pieces,
+ * or behind a sparse hole) and files deleted again.
  *
  * usage: ntfs-edit IMAGE COMMAND...
  *   mkdir PATH                      create a folder (its parent must exist)
  *   put HOST PATH                   copy the host file HOST into PATH
  *   put-sparse HOST PATH HOLE       the same, HOST's bytes starting at offset HOLE after a hole
- *   interleave HOST1 PATH1 HOST2 PATH2
- *                                   copy two files grown in turn one 4 KB piece at a time, so
- *                                   that both end up fragmented
+ *   put-fragmented HOST PATH        copy HOST one cluster at a time, reserving the cluster after
+ *                                   each piece, so that every cluster is a run of its own (the
+ *                                   reserved clusters belong to no file)
  *   rm PATH                         delete a file
  * Paths inside the image are absolute, with '/'. Commands run in order; the first failure
  * stops the tool with exit status 1. */
@@ -23,6 +23,7 @@
 #include <ntfs-3g/attrib.h>
 #include <ntfs-3g/dir.h>
 #include <ntfs-3g/inode.h>
+#include <ntfs-3g/lcnalloc.h>
 #include <ntfs-3g/types.h>
 #include <ntfs-3g/unistr.h>
 #include <ntfs-3g/volume.h>
@@ -30,8 +31,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-
-enum { kPiece = 4096 };
 
 /* Splits "/a/b/c" into the parent "/a/b" (or "/") and the name "c". */
 static int SplitPath(const char* path, char* parent, size_t parentSize, const char** name) {
@@ -142,23 +141,37 @@ static int Put(ntfs_volume* vol, const char* host, const char* path, s64 hole) {
     return CloseCopy(&copy) != 0 ? -1 : rc;
 }
 
-static int Interleave(ntfs_volume* vol, const char* host1, const char* path1, const char* host2,
-                      const char* path2) {
-    struct Copy a, b;
-    int rc = OpenCopy(vol, host1, path1, 0, &a);
-    rc |= OpenCopy(vol, host2, path2, 0, &b);
-    int moreA = rc == 0, moreB = rc == 0;
-    while (rc == 0 && (moreA > 0 || moreB > 0)) {
-        if (moreA > 0)
-            moreA = CopyPiece(&a, kPiece);
-        if (moreB > 0)
-            moreB = CopyPiece(&b, kPiece);
-        if (moreA < 0 || moreB < 0)
-            rc = -1;
+/* The last cluster the attribute occupies, or -1. */
+static LCN LastLcn(ntfs_attr* na) {
+    if (ntfs_attr_map_whole_runlist(na) != 0 || na->rl == NULL) {
+        return -1;
     }
-    rc |= CloseCopy(&a);
-    rc |= CloseCopy(&b);
-    return rc;
+    LCN last = -1;
+    for (runlist_element* rl = na->rl; rl->length != 0; ++rl) {
+        if (rl->lcn >= 0) {
+            last = rl->lcn + rl->length - 1;
+        }
+    }
+    return last;
+}
+
+static int PutFragmented(ntfs_volume* vol, const char* host, const char* path) {
+    struct Copy copy;
+    int rc = OpenCopy(vol, host, path, 0, &copy);
+    int more = 1;
+    while (rc == 0 && more > 0) {
+        more = CopyPiece(&copy, vol->cluster_size);
+        if (more < 0) {
+            rc = -1;
+        } else if (more > 0) {
+            /* Take the next cluster away, so the next piece has to go elsewhere. */
+            const LCN last = LastLcn(copy.na);
+            if (last >= 0 && last + 1 < vol->nr_clusters) {
+                free(ntfs_cluster_alloc(vol, 0, 1, last + 1, DATA_ZONE));
+            }
+        }
+    }
+    return CloseCopy(&copy) != 0 ? -1 : rc;
 }
 
 static int Mkdir(ntfs_volume* vol, const char* path) {
@@ -194,7 +207,7 @@ static int Usage(const char* program) {
     fprintf(stderr,
             "usage: %s IMAGE COMMAND...\n"
             "  mkdir PATH | put HOST PATH | put-sparse HOST PATH HOLE |\n"
-            "  interleave HOST1 PATH1 HOST2 PATH2 | rm PATH\n",
+            "  put-fragmented HOST PATH | rm PATH\n",
             program);
     return 2;
 }
@@ -222,9 +235,9 @@ int main(int argc, char** argv) {
         } else if (strcmp(command, "put-sparse") == 0 && left >= 3) {
             rc = Put(vol, argv[i + 1], argv[i + 2], atoll(argv[i + 3]));
             i += 4;
-        } else if (strcmp(command, "interleave") == 0 && left >= 4) {
-            rc = Interleave(vol, argv[i + 1], argv[i + 2], argv[i + 3], argv[i + 4]);
-            i += 5;
+        } else if (strcmp(command, "put-fragmented") == 0 && left >= 2) {
+            rc = PutFragmented(vol, argv[i + 1], argv[i + 2]);
+            i += 3;
         } else if (strcmp(command, "rm") == 0 && left >= 1) {
             rc = Remove(vol, argv[i + 1]);
             i += 2;

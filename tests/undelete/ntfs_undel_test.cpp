@@ -4,6 +4,8 @@
 #include <csignal>
 #include <sys/resource.h>
 
+#include "ntfs/attr_non_resident.h"
+#include "ntfs/file_record.h"
 #include "tests/undelete/undelete_scene.h"
 
 using namespace testsupport;
@@ -30,11 +32,11 @@ TEST(NtfsUndel, RestoresEveryDeletedFileByteForByte) {
         const std::string host = scene.Original(f.name, RandomBytes(f.size, seed++));
         commands.insert(commands.end(), {"put", host, "/docs/" + f.name});
     }
-    // Two files grown in turn end up fragmented; a third keeps its data behind a hole.
+    // Two files in one-cluster pieces; a third keeps its data behind a hole.
     const std::string fragA = scene.Original("frag-a.xls", RandomBytes(300000, seed++));
     const std::string fragB = scene.Original("frag-b.xls", RandomBytes(200000, seed++));
-    commands.insert(commands.end(),
-                    {"interleave", fragA, "/docs/frag-a.xls", fragB, "/docs/frag-b.xls"});
+    commands.insert(commands.end(), {"put-fragmented", fragA, "/docs/frag-a.xls", "put-fragmented",
+                                     fragB, "/docs/frag-b.xls"});
     auto sparse = std::vector<std::uint8_t>(1u << 20, 0);
     const auto tail = RandomBytes(5000, seed++);
     sparse.insert(sparse.end(), tail.begin(), tail.end());
@@ -60,6 +62,22 @@ TEST(NtfsUndel, RestoresEveryDeletedFileByteForByte) {
     EXPECT_TRUE(std::is_sorted(candidates.begin(), candidates.end()));
     EXPECT_EQ(std::set<std::uint64_t>(candidates.begin(), candidates.end()),
               TskFreeRecords(scene.image));
+
+    // The interleaved files really are in pieces: their data has more than one run.
+    CFileRecord record(engine.Volume());
+    std::array<char, CFileRecord::kAnsiNameCapacity> recordName{};
+    int fragmented = 0;
+    for (std::uint64_t n : candidates) {
+        if (!record.LoadRecord(n) || !record.ParseAttributes() ||
+            record.GetAnsiName(recordName) <= 0 ||
+            std::string(recordName.data()).rfind("frag-", 0) != 0) {
+            continue;
+        }
+        auto* data = dynamic_cast<CAttrNonResident*>(record.FindUnnamedData());
+        ASSERT_NE(data, nullptr);
+        fragmented += data->RunList().Count() > 1 ? 1 : 0;
+    }
+    EXPECT_EQ(fragmented, 2);
 
     for (const auto& [name, bytes] : scene.originals) {
         if (name == "kept.txt") {
