@@ -1,19 +1,22 @@
 // Parsing of docsalve-cli's arguments.
 #include "cli/cli_options.h"
 
+#include <cstdlib>
 #include <string_view>
 
 const char* const kCliUsage =
-    "usage: docsalve-cli [--device PATH] [--key FILE]... [--json FILE] [--large ask|yes|no]\n"
-    "                    ROOT OUTPUT\n"
+    "usage: docsalve-cli [--device PATH [--partition N]] [--key FILE]... [--json FILE]\n"
+    "                    [--large ask|yes|no] ROOT OUTPUT\n"
     "\n"
     "Walks the directory tree ROOT, decrypts every .WNCRY container whose file key one of the\n"
     "private keys unwraps, looks for the deleted original of every other container on the raw\n"
     "volume, and writes what it recovers into OUTPUT (created when absent) without overwriting\n"
     "anything there.\n"
     "\n"
-    "  --device PATH   the raw volume: a block device or an NTFS image file (default: the block\n"
-    "                  device mounted at ROOT)\n"
+    "  --device PATH   the raw volume: a block device or an image of a volume or of a whole\n"
+    "                  disk (default: the block device mounted at ROOT)\n"
+    "  --partition N   on a disk with a partition table, use partition N (from 1) rather than\n"
+    "                  the first NTFS partition\n"
     "  --key FILE      a 2048-bit RSA private key in PRIVATEKEYBLOB form, tried after the\n"
     "                  built-in key; may be repeated\n"
     "  --json FILE     write one JSON object per result into FILE when the run ends\n"
@@ -40,6 +43,18 @@ std::optional<CliOptions> ParseCliOptions(int argc, const char* const* argv, std
             if (!value(options.device)) {
                 return std::nullopt;
             }
+        } else if (arg == "--partition") {
+            std::string number;
+            if (!value(number)) {
+                return std::nullopt;
+            }
+            char* end = nullptr;
+            const long n = std::strtol(number.c_str(), &end, 10);
+            if (number.empty() || *end != '\0' || n < 1 || n > 128) {
+                error = "--partition takes a partition number from 1 to 128";
+                return std::nullopt;
+            }
+            options.partition = static_cast<int>(n);
         } else if (arg == "--key") {
             std::string key;
             if (!value(key)) {

@@ -11,6 +11,7 @@ struct CliOptions {
     std::string root;
     std::string output;
     std::string device;            // empty: the block device mounted at root
+    int partition = 0;             // of a partitioned device; 0: its first NTFS partition
     std::vector<std::string> keys; // extra PRIVATEKEYBLOB files, tried after the built-in key
     std::string jsonPath;          // empty: no JSON report
     std::optional<LargeFileAnswer> large; // unset: ask on a terminal, yes otherwise

@@ -63,7 +63,7 @@ bool WriteJson(const std::string& path, const std::vector<CliResult>& results) {
 // Why the deleted originals cannot be looked for on `device`, or the empty string when they
 // can. Told before the walk, so that a run without rights does not fail every restore in
 // silence.
-std::string DiskSearchProblem(const std::string& device, const std::string& root) {
+std::string DiskSearchProblem(const std::string& device, int partition, const std::string& root) {
     if (device.empty()) {
         return "no device holds " + root + "; name the volume or its image with --device";
     }
@@ -76,8 +76,9 @@ std::string DiskSearchProblem(const std::string& device, const std::string& root
         }
         return text;
     }
-    if (!CNTFSVolume(device).IsReady()) {
-        return device + " holds no NTFS volume that can be read";
+    if (!CNTFSVolume(device, partition).IsReady()) {
+        return device + (partition != 0 ? " partition " + std::to_string(partition) : "") +
+               " holds no NTFS volume that can be read";
     }
     return {};
 }
@@ -138,12 +139,19 @@ int Run(const CliOptions& options) {
     std::fprintf(stdout, "Walking %s into %s (volume: %s)\n", options.root.c_str(),
                  options.output.c_str(), device.empty() ? "unknown" : device.c_str());
     std::fflush(stdout);
-    if (const std::string problem = DiskSearchProblem(device, options.root); !problem.empty()) {
+    if (const std::string problem = DiskSearchProblem(device, options.partition, options.root);
+        !problem.empty()) {
         std::fprintf(stderr,
                      "docsalve-cli: deleted originals cannot be looked for: %s. Containers that "
                      "no key opens will be reported as not recovered.\n",
                      problem.c_str());
     }
+
+    job.SetEngineFactory([partition = options.partition] {
+        auto engine = std::make_shared<CNtfsUndel>();
+        engine->SetPartition(partition);
+        return engine;
+    });
 
     LargeFileAnswer large = options.large.value_or(
         ::isatty(STDIN_FILENO) != 0 ? LargeFileAnswer::Ask : LargeFileAnswer::Yes);

@@ -48,7 +48,7 @@ const CNTFSVolume* CNtfsUndel::Volume() const {
 
 bool CNtfsUndel::ScanVolume(const std::string& device) {
     m_state = std::make_unique<State>();
-    auto volume = std::make_unique<CNTFSVolume>(device);
+    auto volume = std::make_unique<CNTFSVolume>(device, m_partition);
     if (!volume->IsReady()) {
         PublishProgress(-1);
         return false;

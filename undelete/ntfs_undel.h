@@ -31,6 +31,10 @@ public:
     virtual bool RestoreByName(const std::string& outputFolder, const std::string& name,
                                std::vector<std::string>& restored);
 
+    // Which partition of a partitioned disk the next scan opens, numbered from 1; 0 (the
+    // default) takes the first NTFS partition, or the device itself when it holds no table.
+    void SetPartition(int partitionNumber) { m_partition = partitionNumber; }
+
     // The numbers of the records the last scan found not in use, ascending.
     [[nodiscard]] const std::vector<std::uint64_t>& DeletedRecords() const;
     // The volume of the last scan; null when it did not open.
@@ -53,4 +57,5 @@ private:
     void BuildNameIndex();
 
     std::unique_ptr<State> m_state;
+    int m_partition = 0;
 };

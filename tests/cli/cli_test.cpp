@@ -144,32 +144,77 @@ TEST(DocsalveCli, ReportLogListsEveryResultOfTheRun) {
     }
 }
 
+// `volume` as the one partition (type 0x07, from sector 2048) of an MBR disk image.
+void WriteMbrDisk(const std::string& volume, const std::string& disk) {
+    constexpr std::uint32_t kStartSector = 2048;
+    auto bytes = ReadFile(volume);
+    std::vector<std::uint8_t> image(kStartSector * 512, 0);
+    const auto sectors = static_cast<std::uint32_t>(bytes.size() / 512);
+    auto put32 = [&image](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) {
+            image[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+        }
+    };
+    image[446 + 4] = 0x07;
+    put32(446 + 8, kStartSector);
+    put32(446 + 12, sectors);
+    image[510] = 0x55;
+    image[511] = 0xAA;
+    image.insert(image.end(), bytes.begin(), bytes.end());
+    WriteFile(disk, image);
+}
+
 TEST(DocsalveCli, RestoresFromTheVolumeWhatNoKeyOpens) {
     if (!std::filesystem::exists("/usr/sbin/mkntfs")) {
         GTEST_SKIP() << "mkntfs is not installed";
     }
-    CliTree tree;
-    const std::string image = tree.dir / "volume.img";
-    WriteFile(image, std::string());
-    std::filesystem::resize_file(image, 16u << 20);
-    ASSERT_EQ(
-        RunProgram("/usr/sbin/mkntfs", {"-F", "-Q", "-q", image}, tree.dir / "mkntfs.log", true),
-        0);
-    WriteFile(tree.dir / "ledger.csv", tree.originals["tree/docs/ledger.csv"]);
-    ASSERT_EQ(
-        RunProgram(NTFS_EDIT_PATH,
-                   {image, "put", tree.dir / "ledger.csv", "/ledger.csv", "rm", "/ledger.csv"},
-                   tree.dir / "edit.log", true),
-        0);
+    struct Case {
+        const char* label;
+        bool onDisk; // the volume inside an MBR disk image rather than bare
+        std::vector<std::string> partition;
+        const char* want;
+    };
+    const Case cases[] = {
+        {"bare volume image", false, {}, "restored"},
+        {"disk image: first NTFS partition", true, {}, "restored"},
+        {"disk image: partition 1 by number", true, {"--partition", "1"}, "restored"},
+        {"disk image: no partition 2", true, {"--partition", "2"}, "not_recovered"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        CliTree tree;
+        const std::string image = tree.dir / "volume.img";
+        WriteFile(image, std::string());
+        std::filesystem::resize_file(image, 16u << 20);
+        ASSERT_EQ(RunProgram("/usr/sbin/mkntfs", {"-F", "-Q", "-q", image}, tree.dir / "mkntfs.log",
+                             true),
+                  0);
+        WriteFile(tree.dir / "ledger.csv", tree.originals["tree/docs/ledger.csv"]);
+        ASSERT_EQ(
+            RunProgram(NTFS_EDIT_PATH,
+                       {image, "put", tree.dir / "ledger.csv", "/ledger.csv", "rm", "/ledger.csv"},
+                       tree.dir / "edit.log", true),
+            0);
+        std::string device = image;
+        if (c.onDisk) {
+            device = tree.dir / "disk.img";
+            WriteMbrDisk(image, device);
+        }
 
-    const std::string json = tree.dir / "results.json";
-    EXPECT_EQ(RunCli({"--device", image, "--json", json, tree.dir / "tree", tree.dir / "out"}), 0);
-    std::map<std::string, std::string> statusByContainer;
-    for (const auto& r : ReadJson(json)) {
-        statusByContainer[r["container"]] = r["status"];
+        const std::string json = tree.dir / "results.json";
+        std::vector<std::string> args = {"--device", device};
+        args.insert(args.end(), c.partition.begin(), c.partition.end());
+        args.insert(args.end(), {"--json", json, tree.dir / "tree", tree.dir / "out"});
+        EXPECT_EQ(RunCli(args), std::string(c.want) == "restored" ? 0 : 1);
+        std::map<std::string, std::string> statusByContainer;
+        for (const auto& r : ReadJson(json)) {
+            statusByContainer[r["container"]] = r["status"];
+        }
+        EXPECT_EQ(statusByContainer[tree.dir / "tree/docs/ledger.csv.WNCRY"], c.want);
+        if (std::string(c.want) == "restored") {
+            EXPECT_EQ(Text(tree.dir / "out/ledger.csv"), tree.originals["tree/docs/ledger.csv"]);
+        }
     }
-    EXPECT_EQ(statusByContainer[tree.dir / "tree/docs/ledger.csv.WNCRY"], "restored");
-    EXPECT_EQ(Text(tree.dir / "out/ledger.csv"), tree.originals["tree/docs/ledger.csv"]);
 }
 
 TEST(DocsalveCli, ExtraKeyRecoversEverythingAndExitsZero) {
@@ -206,6 +251,8 @@ TEST(DocsalveCli, UsageErrorsExitTwoBeforeTouchingAnything) {
         {dir / "tree"},
         {"--large", "maybe", dir / "tree", dir / "out"},
         {"--bogus", dir / "tree", dir / "out"},
+        {"--partition", "0", dir / "tree", dir / "out"},
+        {"--partition", "x", dir / "tree", dir / "out"},
         {dir / "missing", dir / "out"},
         {dir / "short.keyblob", dir / "out"}, // ROOT is a file
         {"--key", dir / "short.keyblob", dir / "tree", dir / "out"},
