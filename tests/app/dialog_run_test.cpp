@@ -134,9 +134,13 @@ TEST_F(DialogRunTest, ClosingInTheMiddleOfARunLeavesNothingBehind) {
     while (Item<QPushButton>(IDC_REPORT_LOG_BUTTON)->isEnabled()) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
-    (void)dialog;
+    // The run's engine outlives the dialog here only through this reference: once the dialog
+    // is gone, its scan must have ended (its thread was stopped and joined, not left running).
+    const std::shared_ptr<CNtfsUndel> engine = dialog.Job().engine;
+    ASSERT_NE(engine, nullptr);
     m_dialog.reset();
-    SUCCEED();
+    EXPECT_EQ(engine->progress.load(), -1);
+    EXPECT_EQ(engine.use_count(), 1);
 }
 
 } // namespace
