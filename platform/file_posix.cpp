@@ -1,6 +1,8 @@
 // POSIX implementation of platform/file.h.
 #include "platform/file.h"
 
+#include "platform/invoking_user.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -21,6 +23,9 @@ File File::CreateNew(const std::string& path, CreateNewResult* result) {
     // O_EXCL with O_CREAT refuses an existing name, dangling symbolic links included, so an
     // existing file is never truncated or written through.
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        GiveToInvokingUser(fd);
+    }
     if (result != nullptr) {
         *result = fd >= 0
                       ? CreateNewResult::Created

@@ -1,6 +1,8 @@
 // Log file operations over POSIX descriptors.
 #include "platform/log_file.h"
 
+#include "platform/invoking_user.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -15,7 +17,12 @@ std::unique_ptr<LogFile> LogFile::OpenAlways(const std::string& path) {
     }
     // O_APPEND makes the seek to the end and the write one step, so a line from another
     // process that appends to the same file at the same moment cannot be overwritten.
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        GiveToInvokingUser(fd); // a new log belongs to the user the program runs for
+    } else if (errno == EEXIST) {
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    }
     if (fd < 0) {
         return nullptr;
     }

@@ -1,6 +1,8 @@
 // Per-user locations on Linux.
 #include "platform/user_paths.h"
 
+#include "platform/invoking_user.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -80,6 +82,11 @@ std::string ReportLogDirectory() {
             return g_reportDirOverride;
         }
     }
+    // Run through pkexec or sudo, the logs still belong in the invoking user's own folder,
+    // where that user finds them, not in root's.
+    if (const auto user = InvokingUser(); user && IsAbsoluteEnv(user->home.c_str())) {
+        return user->home + "/.local/state/docsalve";
+    }
     const char* state = std::getenv("XDG_STATE_HOME");
     if (IsAbsoluteEnv(state)) {
         return std::string(state) + "/docsalve";
@@ -110,7 +117,9 @@ bool CreateDirectories(const std::string& folder) {
             continue;
         }
         const std::string part = folder.substr(0, pos);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+        if (::mkdir(part.c_str(), 0700) == 0) {
+            GiveToInvokingUser(part);
+        } else if (errno != EEXIST) {
             return false;
         }
     }

@@ -15,7 +15,12 @@ namespace {
 // Report logs of the runs go to a folder of the suite's own, never to the user's.
 class CliEnvironment : public ::testing::Environment {
 public:
-    void SetUp() override { ::setenv("XDG_STATE_HOME", m_state.Path().c_str(), 1); }
+    void SetUp() override {
+        ::setenv("XDG_STATE_HOME", m_state.Path().c_str(), 1);
+        // Run through sudo, the program would write for the invoking user instead.
+        ::unsetenv("SUDO_UID");
+        ::unsetenv("PKEXEC_UID");
+    }
     TempDir m_state;
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new CliEnvironment);
