@@ -112,6 +112,35 @@ TEST_F(DialogRunTest, RunRecoversWhatItCanAndReportsEveryContainer) {
     EXPECT_NE(dialog.ReportLogPath(), firstLog);
 }
 
+// The volume is a small NTFS image on which ledger.csv was written and deleted: the container
+// that no key opens comes back from the disk, and the progress of the scan is shown meanwhile.
+TEST_F(DialogRunTest, RunOverAnImageRestoresTheDeletedOriginal) {
+    if (!fs::exists("/usr/sbin/mkntfs")) {
+        GTEST_SKIP() << "mkntfs is not installed";
+    }
+    const std::string image = (m_root / "volume.img").string();
+    std::ofstream(image).close();
+    fs::resize_file(image, 16u << 20);
+    ASSERT_EQ(testsupport::RunProgram("/usr/sbin/mkntfs", {"-F", "-Q", "-q", image},
+                                      (m_root / "mkntfs.log").string(), true),
+              0);
+    ASSERT_EQ(testsupport::RunProgram(NTFS_EDIT_PATH,
+                                      {image, "put", (m_originals / "ledger.csv").string(),
+                                       "/ledger.csv", "rm", "/ledger.csv"},
+                                      (m_root / "edit.log").string(), true),
+              0);
+
+    CDocsalveDlg& dialog = Make({Volume(m_tree.string(), "ntfs3", image)});
+    SetFolderText(m_output.string());
+    Click(IDC_START_BUTTON);
+    RunUntilScanEnd();
+    EXPECT_EQ(Text(IDC_INFECTED_TEXT), "2");
+    EXPECT_EQ(Text(IDC_RECOVERED_TEXT), "2");
+    EXPECT_EQ(Text(IDC_FAILED_TEXT), "0");
+    EXPECT_EQ(ReadFile(m_output / "ledger.csv"), ReadFile(m_originals / "ledger.csv"));
+    EXPECT_NE(ReadFile(dialog.ReportLogPath()).find("从磁盘恢复成功！"), std::string::npos);
+}
+
 TEST_F(DialogRunTest, ClosingDuringARunStopsItWithoutWaitingForTheUser) {
     for (int i = 0; i < 50; ++i) {
         WriteText(m_tree / "many" / ("file" + std::to_string(i) + ".txt"), "x");
