@@ -421,8 +421,7 @@ Bytes DecryptCbc(const Bytes& key, std::span<const std::uint8_t> body) {
 }
 
 TEST_F(CryptoTest, UnwrapsContainersWrittenByMakeContainer) {
-    const std::filesystem::path tool =
-        std::filesystem::path(DOCSALVE_BINARY_DIR) / "tools" / "make-container";
+    const std::filesystem::path tool = MAKE_CONTAINER_PATH;
     if (!std::filesystem::exists(tool)) {
         GTEST_SKIP() << "make-container is not built";
     }

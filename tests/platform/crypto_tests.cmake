@@ -1,5 +1,3 @@
 docsalve_add_test(platform_crypto_test SOURCES crypto_test.cpp LIBS docsalve_platform OpenSSL::Crypto)
 # The provider is also checked against containers written by make-container.
-if(TARGET make-container)
-    add_dependencies(platform_crypto_test make-container)
-endif()
+docsalve_tool_path(platform_crypto_test make-container MAKE_CONTAINER_PATH)
